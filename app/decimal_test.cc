@@ -1,0 +1,216 @@
+#include "app/decimal.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace decimal {
+namespace {
+
+constexpr long double kInf = std::numeric_limits<long double>::infinity();
+
+// Same value, same sign, bit for bit (the 10 value bytes of the format).
+bool SameBits(long double a, long double b) {
+  return std::memcmp(&a, &b, 10) == 0;
+}
+
+struct ReadCase {
+  const char* text;
+  long double value;
+  int32_t errorPos;
+};
+
+TEST(ParseDecimalTest, ReadsValuesAndFailurePositions) {
+  const std::string longFraction = "1." + std::string(200, '0') + "e2";
+  const ReadCase cases[] = {
+      {"98.5", 98.5L, 0},
+      {"+98.5", 98.5L, 0},
+      {"-98.5", -98.5L, 0},
+      {"98500000", 98500000.0L, 0},
+      {".5", 0.5L, 0},
+      {"5.", 5.0L, 0},
+      {".", 0.0L, 0},
+      {"e5", 0.0L, 0},
+      {"5.e3", 5000.0L, 0},
+      {"9.85e1", 98.5L, 0},
+      {"1E-3", 1e-3L, 0},
+      {"  7", 7.0L, 0},
+      {"-0", -0.0L, 0},
+      {"1e+2", 100.0L, 0},
+      // Scales at and past the limit, and exponents past 32 bits saturate.
+      {"1e5120", kInf, 0},
+      {"0e5120", kInf, 0},
+      {"-1e5120", -kInf, 0},
+      {"1e-5120", 0.0L, 0},
+      {"1e4294967298", kInf, 0},
+      {"1e-4294967298", 0.0L, 0},
+      {"-5e-99999999999999999999", -0.0L, 0},
+      // On failure: the digits so far as one whole number, unsigned, unscaled.
+      {"", 0.0L, 1},
+      {"+", 0.0L, 2},
+      {"-", 0.0L, 2},
+      {" ", 0.0L, 2},
+      {"98,5", 98.0L, 3},
+      {"98.5MHz", 985.0L, 5},
+      {"5e", 5.0L, 3},
+      {"5e+", 5.0L, 4},
+      {"5e+x", 5.0L, 4},
+      {"1.2.3", 12.0L, 4},
+      {"1e5.5", 1.0L, 4},
+      {"5 ", 5.0L, 2},
+      {"-12.5x", 125.0L, 6},
+      {"\t98.5", 0.0L, 1},
+      {"abc", 0.0L, 1},
+      {"1e5x", 1.0L, 4},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Reading reading = ParseDecimal(c.text);
+    EXPECT_FALSE(reading.fault);
+    EXPECT_EQ(reading.errorPos, c.errorPos);
+    EXPECT_TRUE(SameBits(reading.value, c.value)) << static_cast<double>(reading.value);
+  }
+  // Every fraction digit counts in the scale.
+  EXPECT_EQ(ParseDecimal(longFraction).errorPos, 0);
+  EXPECT_NEAR(static_cast<double>(ParseDecimal(longFraction).value), 100.0, 1e-12);
+}
+
+TEST(ParseDecimalTest, AccumulatesDigitByDigitNotCorrectlyRounded) {
+  // 20 nines pass 2^64, so each step value * 10 + 9 rounds on its own; the
+  // result is the step-by-step value, which a correctly rounded conversion
+  // would not give.
+  long double expected = 0.0L;
+  for (int i = 0; i < 20; ++i) {
+    expected = expected * 10.0L;
+    expected = expected + 9.0L;
+  }
+  EXPECT_TRUE(SameBits(ParseDecimal("99999999999999999999").value, expected));
+  // Then scaled by 10^-17 as one division.
+  EXPECT_TRUE(SameBits(ParseDecimal("999.99999999999999999").value, expected / 1e17L));
+}
+
+TEST(ParseDecimalTest, ScalesThroughTheThreeTables) {
+  // 10^(s mod 32), then 10^(32 k), then 10^(512 m): the order of the roundings
+  // is part of the result.
+  struct Case {
+    const char* text;
+    long double value;
+  };
+  const long double* ones = PowersOfTenOnes.data();
+  const long double* t32 = PowersOfTenThirtyTwos.data();
+  const long double* t512 = PowersOfTenFiveTwelves.data();
+  const Case cases[] = {
+      {"3e31", 3.0L * ones[31]},
+      {"3e32", 3.0L * ones[0] * t32[0]},
+      {"3e555", 3.0L * ones[11] * t32[0] * t512[0]},
+      {"3e5119", kInf},  // overflows at the last step
+      {"7e-4000", 7.0L / ones[0] / t32[12] / t512[6]},
+      {"7e-600", 7.0L / ones[24] / t32[1] / t512[0]},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Reading reading = ParseDecimal(c.text);
+    if (std::isinf(c.value)) {
+      EXPECT_TRUE(reading.fault);
+      continue;
+    }
+    EXPECT_FALSE(reading.fault);
+    EXPECT_TRUE(SameBits(reading.value, c.value));
+  }
+}
+
+TEST(ParseDecimalTest, OverflowWhileReadingIsAFault) {
+  const char* overflowing[] = {"1e4933", "2e4932", "1e5119", "-9e5000", "12e4931"};
+  for (const char* text : overflowing) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(ParseDecimal(text).fault.code, faults::OverflowError);
+  }
+  const char* fine[] = {"1e4932", "1.18e4932", "1e-4950", "0e5119"};
+  for (const char* text : fine) {
+    SCOPED_TRACE(text);
+    const Reading reading = ParseDecimal(text);
+    EXPECT_FALSE(reading.fault);
+    EXPECT_FALSE(std::isinf(reading.value));
+  }
+}
+
+// --- The power tables hold the nearest extended value to each power. ---
+
+// An exact non-negative integer, 32 bits a limb, least significant first.
+using BigInt = std::vector<uint32_t>;
+
+void MultiplyBy10(BigInt& n) {
+  uint64_t carry = 0;
+  for (uint32_t& limb : n) {
+    const uint64_t product = uint64_t{limb} * 10 + carry;
+    limb = static_cast<uint32_t>(product);
+    carry = product >> 32;
+  }
+  if (carry != 0) {
+    n.push_back(static_cast<uint32_t>(carry));
+  }
+}
+
+bool Bit(const BigInt& n, size_t i) {
+  return (n[i / 32] >> (i % 32) & 1) != 0;
+}
+
+// `n` rounded to a 64-bit mantissa, ties to even, from its exact bits.
+long double NearestExtended(const BigInt& n) {
+  size_t bits = n.size() * 32;
+  while (!Bit(n, bits - 1)) {
+    --bits;
+  }
+  if (bits <= 64) {
+    uint64_t value = 0;
+    for (size_t i = bits; i-- > 0;) {
+      value = value << 1 | (Bit(n, i) ? 1 : 0);
+    }
+    return static_cast<long double>(value);
+  }
+  uint64_t top = 0;
+  for (size_t i = bits; i-- > bits - 64;) {
+    top = top << 1 | (Bit(n, i) ? 1 : 0);
+  }
+  const bool half = Bit(n, bits - 65);
+  bool sticky = false;
+  for (size_t i = 0; i + 65 < bits && !sticky; ++i) {
+    sticky = Bit(n, i);
+  }
+  int exponent = static_cast<int>(bits - 64);
+  if (half && (sticky || (top & 1) != 0)) {
+    if (++top == 0) {
+      top = uint64_t{1} << 63;
+      ++exponent;
+    }
+  }
+  return std::ldexp(static_cast<long double>(top), exponent);
+}
+
+TEST(PowersOfTenTest, EachEntryIsTheNearestExtendedValue) {
+  BigInt power{1};
+  int checked = 0;
+  for (int exponent = 0; exponent <= 4608; ++exponent) {
+    const long double* entry = nullptr;
+    if (exponent < 32) {
+      entry = &PowersOfTenOnes[exponent];
+    } else if (exponent % 32 == 0 && exponent <= 480) {
+      entry = &PowersOfTenThirtyTwos[exponent / 32 - 1];
+    } else if (exponent % 512 == 0) {
+      entry = &PowersOfTenFiveTwelves[exponent / 512 - 1];
+    }
+    if (entry != nullptr) {
+      EXPECT_TRUE(SameBits(*entry, NearestExtended(power))) << "10^" << exponent;
+      ++checked;
+    }
+    MultiplyBy10(power);
+  }
+  EXPECT_EQ(checked, 32 + 15 + 9);
+}
+
+}  // namespace
+}  // namespace decimal

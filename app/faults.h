@@ -1,0 +1,75 @@
+// Arithmetic faults and the fatal-error report.
+//
+// The program runs its floating-point arithmetic as if the x87's overflow and
+// invalid-operation exceptions were unmasked: the first operation that
+// overflows, and the first integer rounding that cannot fit, end the run with
+// a fatal-error report. Instead of trapping, each such operation is checked
+// right where it happens, and the check's own position in the program image is
+// the location the report gives.
+#ifndef WAVRIX_APP_FAULTS_H_
+#define WAVRIX_APP_FAULTS_H_
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "platform/fpu.h"
+
+namespace faults {
+
+/// Error numbers of the report.
+inline constexpr uint16_t OverflowError = 205;
+inline constexpr uint16_t InvalidOperationError = 207;
+
+/// A detected fault: its error number (0: none) and where it was detected, as
+/// an offset into the program image.
+struct Fault {
+  uint16_t code = 0;
+  uint32_t location = 0;
+  explicit operator bool() const { return code != 0; }
+};
+
+/// Makes a fault of `code` located at the code that called this. Kept out of
+/// line so that the caller's return address is that place.
+[[gnu::noinline]] Fault Detect(uint16_t code);
+
+/// `value = value * factor`, extended; an overflow is a fault.
+[[gnu::always_inline]] inline Fault Multiply(long double& value, long double factor) {
+  value *= factor;
+  // The operands are finite, so under round-to-nearest an infinite result is
+  // exactly an overflow.
+  return std::isinf(value) ? Detect(OverflowError) : Fault{};
+}
+
+/// `value = value * 10 + digit`, each step rounded to extended; an overflow
+/// is a fault.
+[[gnu::always_inline]] inline Fault AppendDigit(long double& value, int digit) {
+  value = value * 10.0L;
+  value = value + static_cast<long double>(digit);
+  return std::isinf(value) ? Detect(OverflowError) : Fault{};
+}
+
+/// Stores `value` into the double `out`; a finite value beyond the double
+/// range is an overflow fault. Infinities and underflows store as they are.
+[[gnu::always_inline]] inline Fault StoreDouble(long double value, double& out) {
+  out = platform::StoreDouble(value);
+  return (std::isinf(out) && !std::isinf(value)) ? Detect(OverflowError) : Fault{};
+}
+
+/// Rounds `value` to a signed 64-bit integer, ties to even; a value that does
+/// not fit (infinities included) is an invalid-operation fault.
+[[gnu::always_inline]] inline Fault RoundToInt64(double value, int64_t& out) {
+  return platform::RoundHalfEvenToInt64(value, out) ? Fault{} : Detect(InvalidOperationError);
+}
+
+/// "Runtime error NNN at LLLLLLLL": the template with the error number ending
+/// at its 17th character and the location in upper-case hex over the zeros.
+std::string ReportText(const Fault& fault);
+
+/// Shows the fatal-error report (caption "Error", OK button) and returns the
+/// exit code the process must end with: the error number.
+int Report(const Fault& fault);
+
+}  // namespace faults
+
+#endif  // WAVRIX_APP_FAULTS_H_

@@ -1,0 +1,26 @@
+// The program's main flow: read the frequency argument, tune, set the pins.
+#ifndef WAVRIX_APP_FREQUENCY_COMMAND_H_
+#define WAVRIX_APP_FREQUENCY_COMMAND_H_
+
+#include <optional>
+#include <string_view>
+
+namespace app {
+
+/// Arguments below this are MHz; from it on they are Hz.
+inline constexpr double MhzBelow = 1000.0;
+inline constexpr long double HzPerMhz = 1000000.0L;
+
+/// The main flow for the first command-line argument (none when the command
+/// line has no argument). Shows at most one message, tunes and sets the pins
+/// when the argument is a number; returns the process exit code: 0 on every
+/// path, the error number after a fatal-error report.
+int RunFrequencyCommand(std::optional<std::string_view> argument);
+
+/// One whole run: the floating-point set-up, the card's bus set-up, the main
+/// flow and the module shut-downs. Returns the process exit code.
+int RunProgram(std::optional<std::string_view> argument);
+
+}  // namespace app
+
+#endif  // WAVRIX_APP_FREQUENCY_COMMAND_H_

@@ -1,0 +1,105 @@
+#include "app/frequency_command.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "tests/fake_card.h"
+
+namespace app {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const Calls kSetUp = {"I2CIsInitOK()", "I2CInitHWMode(100000)", "GPIOIsInitOK()", "SetGPIOMODE(0)"};
+const Calls kPins = {"GetGPOE()", "SetGPOE(00000F00)", "SetGPDATABits(9,11,2,0)"};
+
+Calls Message(const std::string& text) {
+  return {"Message(Wavrix error|" + text + "|1)"};
+}
+
+// The bus traffic of a tuning whose tuner locks at the first poll, then the
+// pin pattern.
+Calls Tuned(const std::string& dividerHigh, const std::string& dividerLow) {
+  Calls calls = {"I2CHWWrite3(C0," + dividerHigh + "," + dividerLow + ")",
+                 "I2CHWRead(C0)",
+                 "I2CHWWrite3(C0,8E,A5)",
+                 "Sleep(30)",
+                 "I2CHWRead(C0)",
+                 "Sleep(1)"};
+  calls.insert(calls.end(), kPins.begin(), kPins.end());
+  return calls;
+}
+
+Calls Refused() {
+  Calls calls = Message("Unable to set tuner (frequency?)");
+  calls.insert(calls.end(), kPins.begin(), kPins.end());
+  return calls;
+}
+
+Calls Fatal(int code) {
+  return {"Message(Error|Runtime error " + std::to_string(code) + " at 0040A1B4|0)"};
+}
+
+struct Case {
+  std::optional<std::string> argument;
+  int exitCode;
+  Calls calls;
+};
+
+TEST(FrequencyCommandTest, MainFlow) {
+  const Calls invalid = Message("Invalid frequency parameter");
+  const Case cases[] = {
+      {std::nullopt, 0, Message("No frequency parameter")},
+      {"", 0, invalid},
+      {"abc", 0, invalid},
+      {"98,5", 0, invalid},
+      {"98.5MHz", 0, invalid},
+      {"5e", 0, invalid},
+      {"\t98.5", 0, invalid},
+      {"98.5", 0, Tuned("06", "D3")},
+      {"98.50", 0, Tuned("06", "D3")},
+      {"9.85e1", 0, Tuned("06", "D3")},
+      {"+98.5", 0, Tuned("06", "D3")},
+      {" 98.5", 0, Tuned("06", "D3")},
+      {"98500000", 0, Tuned("06", "D3")},
+      {"87.5", 0, Tuned("06", "23")},
+      {"108", 0, Tuned("07", "6B")},
+      {"87499999.5", 0, Tuned("06", "23")},
+      {"108000000.5", 0, Tuned("07", "6B")},
+      {"4394967296", 0, Tuned("06", "EB")},  // low 32 bits: 100,000,000
+      {"1." + std::string(200, '0') + "e2", 0, Tuned("06", "EB")},
+      {"87.4999", 0, Refused()},
+      {"108.0001", 0, Refused()},
+      {"1000", 0, Refused()},
+      {"999.99", 0, Refused()},
+      {"-98.5", 0, Refused()},
+      {"999.99999999999999999", 0, Refused()},  // stored as 1000.0: 1000 Hz
+      {"0", 0, Refused()},
+      {"1e-5120", 0, Refused()},
+      {"1e19", 207, Fatal(207)},
+      {"-1e300", 207, Fatal(207)},
+      {"1e5120", 207, Fatal(207)},
+      {"0e5120", 207, Fatal(207)},
+      {"-1e5120", 207, Fatal(207)},
+      {"1e4294967298", 207, Fatal(207)},
+      {"1e400", 205, Fatal(205)},
+      {"-1e303", 205, Fatal(205)},
+      {"1e5119", 205, Fatal(205)},
+      {"2" + std::string(308, '0') + "x", 205, Fatal(205)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument.value_or("(none)").substr(0, 40));
+    fake::Reset();
+    const int exitCode = c.argument ? RunProgram(*c.argument) : RunProgram(std::nullopt);
+    EXPECT_EQ(exitCode, c.exitCode);
+    const Calls& calls = fake::TheCard().calls;
+    ASSERT_GE(calls.size(), kSetUp.size());
+    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 4), kSetUp);
+    EXPECT_EQ(Calls(calls.begin() + 4, calls.end()), c.calls);
+  }
+}
+
+}  // namespace
+}  // namespace app

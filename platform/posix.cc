@@ -1,0 +1,36 @@
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "platform/platform.h"
+
+// Start of the executable's image, placed by the linker; with a
+// position-independent executable it moves with the image.
+extern "C" const char __executable_start[];
+
+namespace platform {
+
+void ShowMessageBox(std::string_view caption, std::string_view text, uint32_t /*style*/) {
+  // There is no window to pop up, so the box becomes one line on stderr;
+  // written in one call so that lines from other processes cannot split it.
+  std::string line;
+  line.reserve(caption.size() + text.size() + 3);
+  line.append(caption).append(": ").append(text).push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+void SleepMilliseconds(uint32_t ms) {
+  timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  // A signal may cut the sleep short; sleep on for what remains.
+  while (nanosleep(&left, &left) == -1 && errno == EINTR) {
+  }
+}
+
+uint32_t ImageOffset(const void* code) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(code) -
+                               reinterpret_cast<uintptr_t>(__executable_start));
+}
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+// A recording fake of the card library's nine operations and of the
+// platform's message boxes and sleeps, with a virtual clock: tests assert the
+// exact sequence of calls and waits, and never really wait.
+#ifndef WAVRIX_TESTS_FAKE_CARD_H_
+#define WAVRIX_TESTS_FAKE_CARD_H_
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+/// What one I2CHWRead answers: the library's result and the byte stored.
+struct Read {
+  int32_t result = 0;
+  uint8_t value = 0;
+};
+
+struct Card {
+  /// Every call in order, e.g. "I2CHWWrite3(C0,06,D3)", "I2CHWRead(C0)",
+  /// "Sleep(30)", "SetGPDATABits(9,11,2,0)", "Message(Wavrix error|...|1)".
+  std::vector<std::string> calls;
+  /// Answers for the coming reads; once used up, reads succeed with 0x40.
+  std::deque<Read> reads;
+  uint32_t outputEnable = 0;
+  int32_t gpDataResult = 0;
+  uint64_t clockMs = 0;  ///< virtual time, advanced only by Sleep
+};
+
+/// The fake's state; Reset() before each test.
+Card& TheCard();
+void Reset();
+
+/// The calls made since the last Reset, without the start-up set-up.
+std::vector<std::string> CallsAfterSetUp();
+
+/// Offset the fake platform reports for every fault location.
+inline constexpr uint32_t FakeImageOffset = 0x0040A1B4;
+
+}  // namespace fake
+
+#endif  // WAVRIX_TESTS_FAKE_CARD_H_
