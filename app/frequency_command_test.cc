@@ -70,6 +70,11 @@ TEST(FrequencyCommandTest, MainFlow) {
       {"108000000.5", 0, Tuned("07", "6B")},
       {"4394967296", 0, Tuned("06", "EB")},  // low 32 bits: 100,000,000
       {"1." + std::string(200, '0') + "e2", 0, Tuned("06", "EB")},
+      // The MHz product is rounded to extended, then to double: 93,956,248 Hz
+      // in the low 32 bits, divider 1674. A product rounded once, straight to
+      // double, would give 93,956,252 Hz and divider 1675.
+      {"-35005031340.463974", 0, Tuned("06", "8A")},
+      {"-560710359799.53821", 0, Tuned("07", "3E")},
       {"87.4999", 0, Refused()},
       {"108.0001", 0, Refused()},
       {"1000", 0, Refused()},

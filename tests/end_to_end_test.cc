@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -179,6 +180,42 @@ TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
   for (const char* meaning : {"divider 1747 -> 98.500 MHz station", "port byte A5",
                               "GPIO outputs 8-11 enabled", "data bits 9..11 = 2"}) {
     EXPECT_NE(run.trace.find(meaning), std::string::npos) << meaning << "\n" << run.trace;
+  }
+}
+
+// The report's location is an offset into the image; the debug information
+// of the same build names the code there, and it must be the check that
+// detected the fault.
+TEST(EndToEndTest, FaultLocationPointsAtTheDetectingCode) {
+  if (std::system("addr2line --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "addr2line is not installed";
+  }
+  struct Case {
+    std::string argument;
+    const char* source;  // the file of the code at the reported offset
+  };
+  const Case cases[] = {
+      {"1e19", "app/frequency_command.cc"},    // the rounding to 64 bits
+      {"-1e303", "app/frequency_command.cc"},  // the store of the MHz product
+      {"1e400", "app/frequency_command.cc"},   // the store of the reading
+      {"1e5119", "app/decimal.cc"},            // scaling while reading
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument);
+    const Outcome run = RunWavrix(c.argument);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(run.err, match, std::regex("at ([0-9A-F]{8})")));
+    const std::string command =
+        std::string("addr2line -f -i -C -e ") + WAVRIX_EXE + " 0x" + match[1].str();
+    std::string functions;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+      char buffer[512];
+      while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        functions += buffer;
+      }
+      pclose(pipe);
+    }
+    EXPECT_NE(functions.find(c.source), std::string::npos) << functions;
   }
 }
 

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds Wavrix for Linux and tunes the simulated card, showing the card's
+# trace of every call on standard error. Arguments go to wavrix (default 98.5).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh native
+cmake --preset native >/dev/null
+cmake --build --preset native >/dev/null
+[ $# -gt 0 ] || set -- 98.5
+status=0
+WAVRIX_SIM_TRACE=${WAVRIX_SIM_TRACE:-stderr} WAVRIX_SIM_TIME=${WAVRIX_SIM_TIME:-1} \
+  build/native/bin/wavrix "$@" || status=$?
+echo "wavrix exited with code $status" >&2
+exit "$status"
