@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh native
 cmake --preset native >/dev/null
-cmake --build --preset native >/dev/null
+cmake --build --preset native --target wavrix btvid_32 >/dev/null
 [ $# -gt 0 ] || set -- 98.5
 status=0
 WAVRIX_SIM_TRACE=${WAVRIX_SIM_TRACE:-stderr} WAVRIX_SIM_TIME=${WAVRIX_SIM_TIME:-1} \

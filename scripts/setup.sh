@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
 # Installs what building and testing Wavrix needs and a fresh Debian machine
 # may lack. Idempotent: packages already present are left alone.
-#   scripts/setup.sh native    the Linux build and its tests
-#   scripts/setup.sh all       everything the full test run uses
+#   scripts/setup.sh native    the Linux build
+#   scripts/setup.sh windows   the Linux build and the Windows cross build
+#   scripts/setup.sh all       everything the full test run uses (Wine too)
 set -euo pipefail
 
 what=${1:-all}
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils)
+case "$what" in
+  native) ;;
+  windows) packages+=(g++-mingw-w64-i686) ;;
+  all) packages+=(g++-mingw-w64-i686 wine wine32:i386) ;;
+  *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
+esac
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+
+# Wine runs the 32-bit Windows program with its 32-bit half.
+if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  rm -f /tmp/.wavrix-apt-updated
+fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ "$what" = native ] || [ "$what" = all ] || { echo "usage: $0 [native|all]" >&2; exit 2; }
-
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
 fi

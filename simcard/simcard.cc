@@ -71,7 +71,7 @@ Card& TheCard() {
     if (const char* trace = std::getenv("WAVRIX_SIM_TRACE")) {
       if (std::strcmp(trace, "stderr") == 0 || std::strcmp(trace, "-") == 0) {
         c.trace = stderr;
-      } else if ((c.trace = std::fopen(trace, "w")) == nullptr) {
+      } else if ((c.trace = std::fopen(trace, "wb")) == nullptr) {
         std::fprintf(stderr, "simulated card: cannot write trace to %s\n", trace);
       }
     }

@@ -1,39 +1,38 @@
-// Runs the built wavrix against the simulated card and checks what a user and
-// the card see: the message line, the exit code, standard output (always
-// empty) and the bus traffic the card traced.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// Runs the built programs against the simulated card and checks what a user
+// and the card see: the messages, the exit code, nothing on standard output,
+// the bus traffic the card traced and the waits. The Linux program runs
+// directly; the Windows program, where it was built, runs under Wine, started
+// with exact command lines. Both go through the same case table.
+#include <stdlib.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
-
-extern char** environ;
+#include "tests/end_to_end_cases.h"
+#include "tests/process.h"
 
 namespace {
 
-struct Outcome {
+struct Seen {
   int exitCode = -1;
   std::string out;
-  std::string err;
-  std::vector<std::string> calls;  ///< traced calls, without what they meant
-  std::string trace;
+  std::vector<e2e::Message> messages;
+  std::vector<std::string> calls;
+  std::vector<uint32_t> waits;
+  bool waitsSeen = false;  ///< whether this run can see the waits
+  std::string raw;         ///< everything the run printed, for failure reports
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+std::string MakeTempDir() {
+  std::string pattern = ::testing::TempDir() + "wavrix_e2e_XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "cannot make a temporary directory";
+  }
+  return pattern;
 }
 
 // The call part of each trace line: "btvid_32: CALL  meaning".
@@ -43,180 +42,263 @@ std::vector<std::string> TracedCalls(const std::string& trace) {
   std::string line;
   const std::string prefix = "btvid_32: ";
   while (std::getline(lines, line)) {
-    if (line.rfind(prefix, 0) != 0) {
-      continue;
+    if (line.rfind(prefix, 0) == 0) {
+      line = line.substr(prefix.size());
+      calls.push_back(line.substr(0, line.find("  ")));
     }
-    line = line.substr(prefix.size());
-    calls.push_back(line.substr(0, line.find("  ")));
   }
   return calls;
 }
 
-Outcome RunWavrix(const std::optional<std::string>& argument, const std::string& status = "") {
-  const std::string dir = ::testing::TempDir();
-  const std::string outPath = dir + "wavrix_e2e.out";
-  const std::string errPath = dir + "wavrix_e2e.err";
-  const std::string tracePath = dir + "wavrix_e2e.trace";
-
+std::vector<std::string> StatusEnv(const e2e::Case& c) {
   std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("WAVRIX_SIM_", 0) != 0) {
-      env.emplace_back(*e);
+  if (!c.status.empty()) {
+    env.push_back("WAVRIX_SIM_STATUS=" + c.status);
+  }
+  return env;
+}
+
+// The Linux program: argv[1] as given; each message is a line
+// "CAPTION: TEXT" on standard error.
+Seen RunNative(const e2e::Case& c) {
+  const std::string dir = MakeTempDir();
+  std::vector<std::string> argv = {WAVRIX_EXE};
+  if (c.argument) {
+    argv.push_back(*c.argument);
+  }
+  std::vector<std::string> env = StatusEnv(c);
+  env.push_back("WAVRIX_SIM_TRACE=" + dir + "/trace.txt");
+  const testproc::Result result = testproc::Run(argv, env, dir);
+
+  Seen seen;
+  seen.exitCode = result.exitCode;
+  seen.out = result.out;
+  seen.raw = result.err;
+  std::istringstream lines(result.err);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t colon = line.find(": ");
+    seen.messages.push_back(colon == std::string::npos
+                                ? e2e::Message{"", line, 0}
+                                : e2e::Message{line.substr(0, colon), line.substr(colon + 2), 0});
+  }
+  seen.calls = TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
+  return seen;
+}
+
+void ExpectSeen(const e2e::Case& c, const Seen& seen, bool checkStyle) {
+  SCOPED_TRACE(c.name);
+  EXPECT_EQ(seen.exitCode, c.exitCode);
+  EXPECT_EQ(seen.out, "");
+  ASSERT_EQ(seen.messages.size(), c.messages.size()) << seen.raw.substr(0, 2000);
+  for (size_t i = 0; i < c.messages.size(); ++i) {
+    EXPECT_EQ(seen.messages[i].caption, c.messages[i].caption);
+    EXPECT_TRUE(std::regex_match(seen.messages[i].text, std::regex(c.messages[i].text)))
+        << seen.messages[i].text;
+    if (checkStyle) {
+      EXPECT_EQ(seen.messages[i].style, c.messages[i].style);
     }
   }
-  env.push_back("WAVRIX_SIM_TRACE=" + tracePath);
-  if (!status.empty()) {
-    env.push_back("WAVRIX_SIM_STATUS=" + status);
+  EXPECT_EQ(seen.calls, c.calls);
+  if (seen.waitsSeen) {
+    EXPECT_EQ(seen.waits, c.waits);
   }
-  std::vector<char*> envp;
-  for (std::string& e : env) {
-    envp.push_back(e.data());
-  }
-  envp.push_back(nullptr);
-
-  std::string exe = WAVRIX_EXE;
-  std::string arg = argument.value_or("");
-  std::vector<char*> argv = {exe.data()};
-  if (argument) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  std::remove(tracePath.c_str());
-  pid_t pid = 0;
-  Outcome run;
-  const int spawned = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << exe;
-    return run;
-  }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  run.exitCode = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  run.out = ReadFile(outPath);
-  run.err = ReadFile(errPath);
-  run.trace = ReadFile(tracePath);
-  run.calls = TracedCalls(run.trace);
-  return run;
 }
 
-using Calls = std::vector<std::string>;
-
-Calls Join(std::initializer_list<Calls> parts) {
-  Calls all;
-  for (const Calls& part : parts) {
-    all.insert(all.end(), part.begin(), part.end());
-  }
-  return all;
-}
-
-const Calls kSetUp = {"I2CIsInitOK() = 1", "I2CInitHWMode(100000) = 0", "GPIOIsInitOK() = 1",
-                      "SetGPIOMODE(0) = 0"};
-const Calls kPins = {"GetGPOE() = 00000000", "SetGPOE(00000F00) = 0",
-                     "SetGPDATABits(9, 11, 2, 0) = 0"};
-
-Calls Tuned(const std::string& divider) {
-  return Join({kSetUp,
-               {"I2CHWWrite3(C0, " + divider + ") = 0", "I2CHWRead(C0) = 0 -> 40",
-                "I2CHWWrite3(C0, 8E, A5) = 0", "I2CHWRead(C0) = 0 -> 40"},
-               kPins});
-}
-
-struct Case {
-  std::optional<std::string> argument;
-  std::string status;  // WAVRIX_SIM_STATUS, empty for the card's default
-  std::string err;     // a regular expression for all of standard error
-  int exitCode;
-  Calls calls;
-};
-
-TEST(EndToEndTest, RunsAgainstTheSimulatedCard) {
-  const std::string invalid = "Wavrix error: Invalid frequency parameter\n";
-  const std::string refused = "Wavrix error: Unable to set tuner \\(frequency\\?\\)\n";
-  const Case cases[] = {
-      {std::nullopt, "", "Wavrix error: No frequency parameter\n", 0, kSetUp},
-      {"", "", invalid, 0, kSetUp},
-      {"abc", "", invalid, 0, kSetUp},
-      {"98.5MHz", "", invalid, 0, kSetUp},
-      {"98.5", "", "", 0, Tuned("06, D3")},
-      {"98500000", "", "", 0, Tuned("06, D3")},
-      {"4394967296", "", "", 0, Tuned("06, EB")},
-      {"1000", "", refused, 0, Join({kSetUp, kPins})},
-      {"-98.5", "", refused, 0, Join({kSetUp, kPins})},
-      // Only the first 4096 characters of an argument count: the x is cut off
-      // and what remains reads as 0 Hz.
-      {std::string(4096, '0') + "x", "", refused, 0, Join({kSetUp, kPins})},
-      {std::string(4095, '0') + "x", "", invalid, 0, kSetUp},
-      {"100", "20,00,fail,40", "", 0,
-       Join({kSetUp,
-             {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 0 -> 20",
-              "I2CHWWrite3(C0, 8E, A1) = 0", "I2CHWWrite3(C0, 8E, A5) = 0",
-              "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 0 -> 40"},
-             kPins})},
-      {"1e19", "", "Error: Runtime error 207 at [0-9A-F]{8}\n", 207, kSetUp},
-      {"-1e303", "", "Error: Runtime error 205 at [0-9A-F]{8}\n", 205, kSetUp},
-      {"2" + std::string(308, '0') + "x", "", "Error: Runtime error 205 at [0-9A-F]{8}\n", 205,
-       kSetUp},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.argument.value_or("(none)").substr(0, 40));
-    const Outcome run = RunWavrix(c.argument, c.status);
-    EXPECT_EQ(run.exitCode, c.exitCode);
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(std::regex_match(run.err, std::regex(c.err))) << run.err;
-    EXPECT_EQ(run.calls, c.calls);
+TEST(EndToEndTest, LinuxProgramAgainstTheSimulatedCard) {
+  for (const e2e::Case& c : e2e::Cases()) {
+    ExpectSeen(c, RunNative(c), false);
   }
 }
 
 TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
-  const Outcome run = RunWavrix("98.5");
+  const std::string dir = MakeTempDir();
+  testproc::Run({WAVRIX_EXE, "98.5"}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"}, dir);
+  const std::string trace = testproc::ReadFile(dir + "/trace.txt");
   for (const char* meaning : {"divider 1747 -> 98.500 MHz station", "port byte A5",
                               "GPIO outputs 8-11 enabled", "data bits 9..11 = 2"}) {
-    EXPECT_NE(run.trace.find(meaning), std::string::npos) << meaning << "\n" << run.trace;
+    EXPECT_NE(trace.find(meaning), std::string::npos) << meaning << "\n" << trace;
   }
 }
 
-// The report's location is an offset into the image; the debug information
-// of the same build names the code there, and it must be the check that
-// detected the fault.
+// The names of the function (and the functions inlined there) at `offset`
+// in `image`, from the build's own debug information.
+std::string CodeAt(const std::string& addr2line, const std::string& image, uint64_t address) {
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(address));
+  const std::string command = addr2line + " -f -i -C -e " + image + " " + hex + " 2>/dev/null";
+  std::string text;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+      text += buffer;
+    }
+    pclose(pipe);
+  }
+  return text;
+}
+
+struct LocationCase {
+  const char* argument;
+  const char* source;  // the file of the code at the reported offset
+};
+const LocationCase kLocationCases[] = {
+    {"1e19", "app/frequency_command.cc"},    // the rounding to 64 bits
+    {"-1e303", "app/frequency_command.cc"},  // the store of the MHz product
+    {"1e400", "app/frequency_command.cc"},   // the store of the reading
+    {"1e5119", "app/decimal.cc"},            // scaling while reading
+};
+
+uint32_t ReportedOffset(const std::string& text) {
+  std::smatch match;
+  if (!std::regex_search(text, match, std::regex("Runtime error \\d+ at ([0-9A-F]{8})"))) {
+    ADD_FAILURE() << "no fault report in: " << text.substr(0, 500);
+    return 0;
+  }
+  return static_cast<uint32_t>(std::stoul(match[1].str(), nullptr, 16));
+}
+
+// The report's location is an offset into the image; the debug information of
+// the same build names the code there, and it must be the check that detected
+// the fault.
 TEST(EndToEndTest, FaultLocationPointsAtTheDetectingCode) {
   if (std::system("addr2line --version >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "addr2line is not installed";
   }
-  struct Case {
-    std::string argument;
-    const char* source;  // the file of the code at the reported offset
-  };
-  const Case cases[] = {
-      {"1e19", "app/frequency_command.cc"},    // the rounding to 64 bits
-      {"-1e303", "app/frequency_command.cc"},  // the store of the MHz product
-      {"1e400", "app/frequency_command.cc"},   // the store of the reading
-      {"1e5119", "app/decimal.cc"},            // scaling while reading
-  };
-  for (const Case& c : cases) {
+  for (const LocationCase& c : kLocationCases) {
     SCOPED_TRACE(c.argument);
-    const Outcome run = RunWavrix(c.argument);
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(run.err, match, std::regex("at ([0-9A-F]{8})")));
-    const std::string command =
-        std::string("addr2line -f -i -C -e ") + WAVRIX_EXE + " 0x" + match[1].str();
-    std::string functions;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char buffer[512];
-      while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        functions += buffer;
-      }
-      pclose(pipe);
-    }
-    EXPECT_NE(functions.find(c.source), std::string::npos) << functions;
+    const std::string dir = MakeTempDir();
+    const testproc::Result run = testproc::Run({WAVRIX_EXE, c.argument}, {}, dir);
+    const std::string code = CodeAt("addr2line", WAVRIX_EXE, ReportedOffset(run.err));
+    EXPECT_NE(code.find(c.source), std::string::npos) << code;
   }
 }
+
+#if defined(WAVRIX_WIN32_BIN)
+
+// Where the Windows build and Wine are, or why the Wine tests cannot run.
+std::string WineMissing() {
+  if (std::system("command -v wine >/dev/null 2>&1") != 0) {
+    return "Wine is not installed";
+  }
+  if (testproc::ReadFile(std::string(WAVRIX_WIN32_BIN) + "/wavrix.exe").empty()) {
+    return "the Windows build is missing";
+  }
+  return "";
+}
+
+std::string WindowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& ch : path) {
+    ch = ch == '/' ? '\\' : ch;
+  }
+  return path;
+}
+
+uint32_t Hex(const std::string& text) {
+  return static_cast<uint32_t>(std::stoul(text, nullptr, 16));
+}
+
+// Undoes the escapes of Wine's relay log in a logged string.
+std::string Unescape(const std::string& logged) {
+  std::string text;
+  for (size_t i = 0; i < logged.size(); ++i) {
+    if (logged[i] != '\\' || i + 1 == logged.size()) {
+      text += logged[i];
+      continue;
+    }
+    const char next = logged[++i];
+    text += next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
+  }
+  return text;
+}
+
+// The Windows program under Wine, started by the launcher with the exact
+// command line; Wine's relay log shows every MessageBoxA and Sleep it made.
+Seen RunWine(const e2e::Case& c) {
+  const std::string dir = MakeTempDir();
+  const std::string bin = WAVRIX_WIN32_BIN;
+  testproc::WriteFile(dir + "/command-line", c.commandLine);
+  std::vector<std::string> env = StatusEnv(c);
+  env.push_back("WAVRIX_SIM_TRACE=trace.txt");
+  // Each line of the log starts with the process and thread ids; Wine's own
+  // services log their calls too.
+  env.push_back("WINEDEBUG=+relay,+pid");
+  const testproc::Result result =
+      testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, bin + "/launcher.exe",
+                     WindowsPath(bin + "/wavrix.exe"), "command-line"},
+                    env, dir);
+
+  Seen seen;
+  seen.exitCode = result.exitCode;
+  seen.out = result.out;
+  seen.raw = result.err;
+  seen.waitsSeen = true;
+  const std::regex messageBox(
+      R"re(Call user32\.MessageBoxA\(([0-9a-f]{8}),[0-9a-f]{8} "((?:[^"\\]|\\.)*)",[0-9a-f]{8} "((?:[^"\\]|\\.)*)",([0-9a-f]{8})\))re");
+  const std::regex sleep(R"(Call KERNEL32\.Sleep\(([0-9a-f]{8})\))");
+  std::smatch match;
+  std::string pid = "(none)";
+  if (std::regex_search(result.err, match, std::regex("launcher: process ([0-9a-f]{4})"))) {
+    pid = match[1].str() + ":";
+  }
+  std::istringstream lines(result.err);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(pid, 0) != 0) {
+      continue;
+    }
+    if (std::regex_search(line, match, messageBox)) {
+      EXPECT_EQ(match[1].str(), "00000000") << "a message box must have no owner window";
+      seen.messages.push_back({Unescape(match[3]), Unescape(match[2]), Hex(match[4])});
+    } else if (std::regex_search(line, match, sleep)) {
+      seen.waits.push_back(Hex(match[1]));
+    }
+  }
+  seen.calls = TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
+  return seen;
+}
+
+TEST(EndToEndTest, WindowsProgramUnderWine) {
+  if (const std::string missing = WineMissing(); !missing.empty()) {
+    GTEST_SKIP() << missing;
+  }
+  for (const e2e::Case& c : e2e::Cases()) {
+    ExpectSeen(c, RunWine(c), true);
+  }
+}
+
+TEST(EndToEndTest, WindowsFaultLocationPointsAtTheDetectingCode) {
+  if (const std::string missing = WineMissing(); !missing.empty()) {
+    GTEST_SKIP() << missing;
+  }
+  const std::string exe = std::string(WAVRIX_WIN32_BIN) + "/wavrix.exe";
+  // The offset is from the image's base; the debug information is laid out
+  // for the base the exe was linked for.
+  uint64_t imageBase = 0;
+  if (FILE* pipe = popen(("i686-w64-mingw32-objdump -p " + exe).c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+      unsigned long long base = 0;
+      if (std::sscanf(buffer, "ImageBase %llx", &base) == 1) {
+        imageBase = base;
+      }
+    }
+    pclose(pipe);
+  }
+  ASSERT_NE(imageBase, 0u);
+  for (const LocationCase& c : kLocationCases) {
+    SCOPED_TRACE(c.argument);
+    e2e::Case run;
+    run.commandLine = std::string("wavrix.exe ") + c.argument;
+    const Seen seen = RunWine(run);
+    ASSERT_EQ(seen.messages.size(), 1u);
+    const uint32_t offset = ReportedOffset(seen.messages[0].text);
+    const std::string code = CodeAt("i686-w64-mingw32-addr2line", exe, imageBase + offset);
+    EXPECT_NE(code.find(c.source), std::string::npos) << code;
+  }
+}
+
+#endif  // WAVRIX_WIN32_BIN
 
 }  // namespace
