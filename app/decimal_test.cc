@@ -129,6 +129,20 @@ TEST(ParseDecimalTest, OverflowWhileReadingIsAFault) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ParseDecimal(text).fault.code, faults::OverflowError);
   }
+  // Longer than any argument, but the reader takes any text: every step that
+  // multiplies can overflow.
+  const std::string nines(4933, '9');
+  const std::string longTexts[] = {
+      nines,                                   // accumulating the integer part
+      "." + nines,                             // accumulating the fraction
+      std::string(4910, '9') + "e31",          // the first power
+      std::string(4500, '9') + "e480",         // the second power
+      "1" + std::string(4400, '0') + "e1024",  // the third power
+  };
+  for (const std::string& text : longTexts) {
+    SCOPED_TRACE(text.size());
+    EXPECT_EQ(ParseDecimal(text).fault.code, faults::OverflowError);
+  }
   const char* fine[] = {"1e4932", "1.18e4932", "1e-4950", "0e5119"};
   for (const char* text : fine) {
     SCOPED_TRACE(text);

@@ -14,7 +14,6 @@
 //   WAVRIX_SIM_GPOE    the output-enable mask the card starts with, in hex.
 #include <algorithm>
 #include <chrono>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,7 +56,7 @@ std::vector<int> ParseStatuses(const char* text) {
     } else if (!item.empty() && *stop == '\0' && value <= 0xFF) {
       statuses.push_back(static_cast<int>(value));
     } else {
-      std::fprintf(stderr, "simulated card: ignoring status entry '%s'\n", item.c_str());
+      (void)std::fprintf(stderr, "simulated card: ignoring status entry '%s'\n", item.c_str());
     }
     start = end + 1;
   }
@@ -72,7 +71,7 @@ Card& TheCard() {
       if (std::strcmp(trace, "stderr") == 0 || std::strcmp(trace, "-") == 0) {
         c.trace = stderr;
       } else if ((c.trace = std::fopen(trace, "wb")) == nullptr) {
-        std::fprintf(stderr, "simulated card: cannot write trace to %s\n", trace);
+        (void)std::fprintf(stderr, "simulated card: cannot write trace to %s\n", trace);
       }
     }
     const char* timed = std::getenv("WAVRIX_SIM_TIME");
@@ -102,7 +101,7 @@ void Trace(const char* call, const std::string& meaning = {}) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - card.start);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%6lld ms  ", static_cast<long long>(ms.count()));
+    (void)std::snprintf(stamp, sizeof stamp, "%6lld ms  ", static_cast<long long>(ms.count()));
     line += stamp;
   }
   line += call;
@@ -111,17 +110,15 @@ void Trace(const char* call, const std::string& meaning = {}) {
     line += meaning;
   }
   line += '\n';
-  std::fputs(line.c_str(), card.trace);
-  std::fflush(card.trace);
+  (void)std::fputs(line.c_str(), card.trace);
+  (void)std::fflush(card.trace);
 }
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
+// printf-style formatting into a string, for trace lines.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
   char buffer[160];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
+  (void)std::snprintf(buffer, sizeof buffer, format, args...);
   return buffer;
 }
 
@@ -146,10 +143,10 @@ std::string PinRuns(uint32_t mask) {
 
 std::string DescribeStatus(int status) {
   std::string text = Format("status %02X", status);
-  if (status & kStatusLocked) {
+  if ((status & kStatusLocked) != 0) {
     text += ", PLL locked";
   }
-  if (status & kStatusWantsPreliminary) {
+  if ((status & kStatusWantsPreliminary) != 0) {
     text += ", bit 5 set";
   }
   return text;
@@ -184,7 +181,7 @@ int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second
   std::string meaning;
   if (address != 0xC0) {
     meaning = "no tuner at this address";
-  } else if (first & 0x80) {
+  } else if ((first & 0x80) != 0) {
     // A first byte with bit 7 set is the tuner's control byte.
     meaning = Format("control %02X, port byte %02X", first, second);
   } else {
