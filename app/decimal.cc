@@ -22,6 +22,17 @@ Reading Failure(long double digits, size_t index) {
   return Reading{digits, static_cast<int32_t>(index + 1), {}};
 }
 
+// Appends the run of digits starting at `i` to `value`, each as value x 10
+// + digit with both steps rounded to extended; returns where the run ends.
+// An overflow leaves `value` infinite for the caller to find.
+size_t AccumulateDigits(std::string_view text, size_t i, long double& value) {
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    value = value * 10.0L;
+    value = value + static_cast<long double>(text[i] - '0');
+  }
+  return i;
+}
+
 // One scaling step: a multiplication may overflow; a division only
 // underflows, quietly, toward 0.
 faults::Fault ApplyPower(long double& value, long double power, bool up) {
@@ -71,20 +82,18 @@ Reading ParseDecimal(std::string_view text) {
   }
 
   Reading reading;
+  i = AccumulateDigits(text, i, reading.value);
+  if ((reading.fault = faults::CheckOverflow(reading.value))) {
+    return reading;
+  }
   int64_t fractionDigits = 0;
-  while (i < n && IsDigit(text[i])) {
-    if ((reading.fault = faults::AppendDigit(reading.value, text[i++] - '0'))) {
+  if (i < n && text[i] == '.') {
+    const size_t fractionStart = ++i;
+    i = AccumulateDigits(text, i, reading.value);
+    if ((reading.fault = faults::CheckOverflow(reading.value))) {
       return reading;
     }
-  }
-  if (i < n && text[i] == '.') {
-    ++i;
-    while (i < n && IsDigit(text[i])) {
-      if ((reading.fault = faults::AppendDigit(reading.value, text[i++] - '0'))) {
-        return reading;
-      }
-      ++fractionDigits;
-    }
+    fractionDigits = static_cast<int64_t>(i - fractionStart);
   }
   int32_t exponent = 0;
   if (i < n && (text[i] == 'E' || text[i] == 'e')) {

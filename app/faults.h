@@ -41,11 +41,9 @@ struct Fault {
   return std::isinf(value) ? Detect(OverflowError) : Fault{};
 }
 
-/// `value = value * 10 + digit`, each step rounded to extended; an overflow
-/// is a fault.
-[[gnu::always_inline]] inline Fault AppendDigit(long double& value, int digit) {
-  value = value * 10.0L;
-  value = value + static_cast<long double>(digit);
+/// Whether `value`, grown from 0 by finite steps, has overflowed: once
+/// infinite it stays infinite, so a run of steps needs only one check.
+[[gnu::always_inline]] inline Fault CheckOverflow(long double value) {
   return std::isinf(value) ? Detect(OverflowError) : Fault{};
 }
 

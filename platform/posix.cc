@@ -1,3 +1,5 @@
+#include <sys/prctl.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -24,6 +26,9 @@ void ShowMessageBox(std::string_view caption, std::string_view text, uint32_t /*
 }
 
 void SleepMilliseconds(uint32_t ms) {
+  // The tuner's waits are short and exact; the kernel's default timer slack
+  // of 50 us would lengthen each of them for nothing.
+  (void)prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
   // A signal may cut the sleep short; sleep on for what remains.
   while (nanosleep(&left, &left) == -1 && errno == EINTR) {

@@ -3,15 +3,18 @@
 # may lack. Idempotent: packages already present are left alone.
 #   scripts/setup.sh native    the Linux build
 #   scripts/setup.sh windows   the Linux build and the Windows cross build
-#   scripts/setup.sh all       everything the full test run uses (Wine too)
+#   scripts/setup.sh all       everything the full test run uses: Wine, clang and
+#                              its sanitizer runtimes, the analysers, valgrind,
+#                              gcovr and GNU MPFR
 set -euo pipefail
 
 what=${1:-all}
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev)
 case "$what" in
   native) ;;
   windows) packages+=(g++-mingw-w64-i686) ;;
-  all) packages+=(g++-mingw-w64-i686 wine wine32:i386) ;;
+  all) packages+=(g++-mingw-w64-i686 wine wine32:i386 libmpfr-dev clang libclang-rt-14-dev
+                  clang-tidy cppcheck valgrind gcovr) ;;
   *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
 esac
 
@@ -21,7 +24,6 @@ sudo=""
 # Wine runs the 32-bit Windows program with its 32-bit half.
 if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
-  rm -f /tmp/.wavrix-apt-updated
 fi
 
 missing=()

@@ -12,144 +12,180 @@
 //                      read fail. The last entry repeats. Default "40": PLL
 //                      locked, no preliminary pair wanted.
 //   WAVRIX_SIM_GPOE    the output-enable mask the card starts with, in hex.
-#include <algorithm>
-#include <chrono>
+//
+// Like a real driver it is plain: C library only, no C++ runtime to load, so
+// that starting the program against it costs what starting against a driver
+// would.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
+#include <ctime>
 
 #include "cardbus/btvid_32.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace {
 
 constexpr int kReadFailed = 1;
+constexpr int kStatusFails = -1;
 constexpr int kStatusLocked = 0x40;
 constexpr int kStatusWantsPreliminary = 0x20;
+constexpr size_t kMaxStatuses = 64;
+constexpr size_t kLineLength = 192;
 
 struct Card {
+  bool configured = false;
   std::FILE* trace = nullptr;
   bool timed = false;
-  std::chrono::steady_clock::time_point start;
-  std::vector<int> statuses;  // -1: the read fails
+  long long startMs = 0;
+  int statuses[kMaxStatuses] = {};  // kStatusFails: the read fails
+  size_t statusCount = 0;
   size_t nextStatus = 0;
   uint32_t outputEnable = 0;
   uint32_t pinData = 0;
 };
 
-// Reads "40,20,fail" into status entries; a bad entry leaves the default.
-std::vector<int> ParseStatuses(const char* text) {
-  std::vector<int> statuses;
-  std::string list = text;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(',', start);
-    if (end == std::string::npos) {
-      end = list.size();
-    }
-    const std::string item = list.substr(start, end - start);
-    char* stop = nullptr;
-    const unsigned long value = std::strtoul(item.c_str(), &stop, 16);
-    if (item == "fail") {
-      statuses.push_back(-1);
-    } else if (!item.empty() && *stop == '\0' && value <= 0xFF) {
-      statuses.push_back(static_cast<int>(value));
-    } else {
-      (void)std::fprintf(stderr, "simulated card: ignoring status entry '%s'\n", item.c_str());
-    }
-    start = end + 1;
-  }
-  return statuses;
+// The card's state lives as long as the library is loaded.
+Card card;
+
+// A monotonic clock in milliseconds, for the trace's time column.
+long long NowMs() {
+#if defined(_WIN32)
+  LARGE_INTEGER count;
+  LARGE_INTEGER frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return count.QuadPart * 1000 / frequency.QuadPart;
+#else
+  timespec now{};
+  (void)clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000LL;
+#endif
 }
 
-Card& TheCard() {
-  static Card card = [] {
-    Card c;
-    c.start = std::chrono::steady_clock::now();
-    if (const char* trace = std::getenv("WAVRIX_SIM_TRACE")) {
-      if (std::strcmp(trace, "stderr") == 0 || std::strcmp(trace, "-") == 0) {
-        c.trace = stderr;
-      } else if ((c.trace = std::fopen(trace, "wb")) == nullptr) {
-        (void)std::fprintf(stderr, "simulated card: cannot write trace to %s\n", trace);
-      }
+// One line of text, formatted printf-style.
+struct Text {
+  char text[kLineLength];
+};
+
+template <typename First, typename... Rest>
+Text Format(const char* format, First first, Rest... rest) {
+  Text line{};
+  (void)std::snprintf(line.text, sizeof line.text, format, first, rest...);
+  return line;
+}
+
+Text Plain(const char* text) {
+  return Format("%s", text);
+}
+
+// Reads "40,20,fail" into the status script; a bad entry is reported and
+// left out.
+void ParseStatuses(const char* list) {
+  const char* item = list;
+  while (card.statusCount < kMaxStatuses) {
+    const size_t length = std::strcspn(item, ",");
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(item, &end, 16);
+    if (length == 4 && std::strncmp(item, "fail", 4) == 0) {
+      card.statuses[card.statusCount++] = kStatusFails;
+    } else if (length > 0 && end == item + length && value <= 0xFF) {
+      card.statuses[card.statusCount++] = static_cast<int>(value);
+    } else {
+      (void)std::fprintf(stderr, "simulated card: ignoring status entry '%.*s'\n",
+                         static_cast<int>(length), item);
     }
-    const char* timed = std::getenv("WAVRIX_SIM_TIME");
-    c.timed = timed != nullptr && std::strcmp(timed, "1") == 0;
-    if (const char* statuses = std::getenv("WAVRIX_SIM_STATUS")) {
-      c.statuses = ParseStatuses(statuses);
+    if (item[length] == '\0') {
+      break;
     }
-    if (c.statuses.empty()) {
-      c.statuses.push_back(kStatusLocked);
+    item += length + 1;
+  }
+}
+
+// Reads the environment at the first call, as a driver would set up the card.
+void Configure() {
+  if (card.configured) {
+    return;
+  }
+  card.configured = true;
+  card.startMs = NowMs();
+  if (const char* trace = std::getenv("WAVRIX_SIM_TRACE")) {
+    if (std::strcmp(trace, "stderr") == 0 || std::strcmp(trace, "-") == 0) {
+      card.trace = stderr;
+    } else if ((card.trace = std::fopen(trace, "wb")) == nullptr) {
+      (void)std::fprintf(stderr, "simulated card: cannot write trace to %s\n", trace);
     }
-    if (const char* mask = std::getenv("WAVRIX_SIM_GPOE")) {
-      c.outputEnable = static_cast<uint32_t>(std::strtoul(mask, nullptr, 16));
-    }
-    return c;
-  }();
-  return card;
+  }
+  const char* timed = std::getenv("WAVRIX_SIM_TIME");
+  card.timed = timed != nullptr && std::strcmp(timed, "1") == 0;
+  if (const char* statuses = std::getenv("WAVRIX_SIM_STATUS")) {
+    ParseStatuses(statuses);
+  }
+  if (card.statusCount == 0) {
+    card.statuses[card.statusCount++] = kStatusLocked;
+  }
+  if (const char* mask = std::getenv("WAVRIX_SIM_GPOE")) {
+    card.outputEnable = static_cast<uint32_t>(std::strtoul(mask, nullptr, 16));
+  }
 }
 
 // One trace line: the call as made, then what it meant to the card.
-void Trace(const char* call, const std::string& meaning = {}) {
-  Card& card = TheCard();
+void Trace(const Text& call, const Text& meaning = Text{}) {
+  Configure();
   if (card.trace == nullptr) {
     return;
   }
-  std::string line = "btvid_32: ";
+  char stamp[32] = "";
   if (card.timed) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - card.start);
-    char stamp[32];
-    (void)std::snprintf(stamp, sizeof stamp, "%6lld ms  ", static_cast<long long>(ms.count()));
-    line += stamp;
+    (void)std::snprintf(stamp, sizeof stamp, "%6lld ms  ", NowMs() - card.startMs);
   }
-  line += call;
-  if (!meaning.empty()) {
-    line.resize(std::max<size_t>(line.size() + 2, card.timed ? 54 : 44), ' ');
-    line += meaning;
+  if (meaning.text[0] == '\0') {
+    (void)std::fprintf(card.trace, "btvid_32: %s%s\n", stamp, call.text);
+  } else {
+    // The meaning in a column of its own, at least two blanks after the call.
+    const size_t length = std::strlen(call.text);
+    const int width = static_cast<int>(length < 31 ? 32 : length + 1);
+    (void)std::fprintf(card.trace, "btvid_32: %s%-*s %s\n", stamp, width, call.text, meaning.text);
   }
-  line += '\n';
-  (void)std::fputs(line.c_str(), card.trace);
   (void)std::fflush(card.trace);
 }
 
-// printf-style formatting into a string, for trace lines.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char buffer[160];
-  (void)std::snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
-}
-
 // "8-11" or "0, 8-11": the enabled outputs as runs of pin numbers.
-std::string PinRuns(uint32_t mask) {
-  std::string runs;
+struct PinList {
+  char text[128];  // 32 single pins take 125 characters
+};
+
+PinList PinRuns(uint32_t mask) {
+  PinList runs{};
+  size_t used = 0;
   for (int pin = 0; pin < 32;) {
-    if ((mask >> pin & 1) == 0) {
+    if ((mask >> pin & 1U) == 0) {
       ++pin;
       continue;
     }
     int last = pin;
-    while (last + 1 < 32 && (mask >> (last + 1) & 1) != 0) {
+    while (last + 1 < 32 && (mask >> (last + 1) & 1U) != 0) {
       ++last;
     }
-    runs += runs.empty() ? "" : ", ";
-    runs += last == pin ? Format("%d", pin) : Format("%d-%d", pin, last);
+    const int written = last == pin ? std::snprintf(runs.text + used, sizeof runs.text - used,
+                                                    "%s%d", used == 0 ? "" : ", ", pin)
+                                    : std::snprintf(runs.text + used, sizeof runs.text - used,
+                                                    "%s%d-%d", used == 0 ? "" : ", ", pin, last);
+    used += written > 0 ? static_cast<size_t>(written) : 0;
     pin = last + 1;
   }
-  return runs.empty() ? "none" : runs;
+  if (used == 0) {
+    (void)std::snprintf(runs.text, sizeof runs.text, "none");
+  }
+  return runs;
 }
 
-std::string DescribeStatus(int status) {
-  std::string text = Format("status %02X", status);
-  if ((status & kStatusLocked) != 0) {
-    text += ", PLL locked";
-  }
-  if ((status & kStatusWantsPreliminary) != 0) {
-    text += ", bit 5 set";
-  }
-  return text;
+Text DescribeStatus(int status) {
+  return Format("status %02X%s%s", status, (status & kStatusLocked) != 0 ? ", PLL locked" : "",
+                (status & kStatusWantsPreliminary) != 0 ? ", bit 5 set" : "");
 }
 
 }  // namespace
@@ -157,30 +193,29 @@ std::string DescribeStatus(int status) {
 extern "C" {
 
 int32_t BTVID_32_CALL I2CIsInitOK(void) {
-  Trace("I2CIsInitOK() = 1");
+  Trace(Plain("I2CIsInitOK() = 1"));
   return 1;
 }
 
 int32_t BTVID_32_CALL I2CInitHWMode(int32_t bus_clock_hz) {
-  Trace(Format("I2CInitHWMode(%d) = 0", bus_clock_hz).c_str(),
-        Format("I2C bus at %d Hz", bus_clock_hz));
+  Trace(Format("I2CInitHWMode(%d) = 0", bus_clock_hz), Format("I2C bus at %d Hz", bus_clock_hz));
   return 0;
 }
 
 int32_t BTVID_32_CALL GPIOIsInitOK(void) {
-  Trace("GPIOIsInitOK() = 1");
+  Trace(Plain("GPIOIsInitOK() = 1"));
   return 1;
 }
 
 int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode) {
-  Trace(Format("SetGPIOMODE(%d) = 0", mode).c_str());
+  Trace(Format("SetGPIOMODE(%d) = 0", mode));
   return 0;
 }
 
 int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
-  std::string meaning;
+  Text meaning{};
   if (address != 0xC0) {
-    meaning = "no tuner at this address";
+    meaning = Plain("no tuner at this address");
   } else if ((first & 0x80) != 0) {
     // A first byte with bit 7 set is the tuner's control byte.
     meaning = Format("control %02X, port byte %02X", first, second);
@@ -193,48 +228,48 @@ int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second
     meaning = Format("divider %d -> %.3f MHz station (oscillator %.4f MHz)", divider,
                      static_cast<double>(channels) * 0.05, static_cast<double>(oscillatorHz) / 1e6);
   }
-  Trace(Format("I2CHWWrite3(%02X, %02X, %02X) = 0", address, first, second).c_str(), meaning);
+  Trace(Format("I2CHWWrite3(%02X, %02X, %02X) = 0", address, first, second), meaning);
   return 0;
 }
 
 int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value) {
-  Card& card = TheCard();
+  Configure();
   const int status = card.statuses[card.nextStatus];
-  if (card.nextStatus + 1 < card.statuses.size()) {
+  if (card.nextStatus + 1 < card.statusCount) {
     ++card.nextStatus;
   }
-  if (status < 0 || address != 0xC0) {
-    Trace(Format("I2CHWRead(%02X) = 1", address).c_str(), "read failed");
+  if (status == kStatusFails || address != 0xC0) {
+    Trace(Format("I2CHWRead(%02X) = 1", address), Plain("read failed"));
     return kReadFailed;
   }
   *value = static_cast<uint8_t>(status);
-  Trace(Format("I2CHWRead(%02X) = 0 -> %02X", address, status).c_str(), DescribeStatus(status));
+  Trace(Format("I2CHWRead(%02X) = 0 -> %02X", address, status), DescribeStatus(status));
   return 0;
 }
 
 uint32_t BTVID_32_CALL GetGPOE(void) {
-  Card& card = TheCard();
-  Trace(Format("GetGPOE() = %08X", card.outputEnable).c_str());
+  Configure();
+  Trace(Format("GetGPOE() = %08X", card.outputEnable));
   return card.outputEnable;
 }
 
 int32_t BTVID_32_CALL SetGPOE(uint32_t mask) {
-  Card& card = TheCard();
+  Configure();
   card.outputEnable = mask;
-  Trace(Format("SetGPOE(%08X) = 0", mask).c_str(), "GPIO outputs " + PinRuns(mask) + " enabled");
+  Trace(Format("SetGPOE(%08X) = 0", mask), Format("GPIO outputs %s enabled", PinRuns(mask).text));
   return 0;
 }
 
 int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit, int32_t value,
                                     int32_t reserved) {
-  Card& card = TheCard();
+  Configure();
   if (first_bit >= 0 && last_bit < 32 && first_bit <= last_bit) {
-    const uint32_t width = static_cast<uint32_t>(last_bit - first_bit + 1);
-    const uint32_t field = width >= 32 ? 0xFFFFFFFFu : ((1u << width) - 1);
+    const auto width = static_cast<uint32_t>(last_bit - first_bit + 1);
+    const uint32_t field = width >= 32 ? 0xFFFFFFFFU : ((1U << width) - 1);
     card.pinData = (card.pinData & ~(field << first_bit)) |
                    ((static_cast<uint32_t>(value) & field) << first_bit);
   }
-  Trace(Format("SetGPDATABits(%d, %d, %d, %d) = 0", first_bit, last_bit, value, reserved).c_str(),
+  Trace(Format("SetGPDATABits(%d, %d, %d, %d) = 0", first_bit, last_bit, value, reserved),
         Format("data bits %d..%d = %d", first_bit, last_bit, value));
   return 0;
 }

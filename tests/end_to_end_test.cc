@@ -4,6 +4,7 @@
 // directly; the Windows program, where it was built, runs under Wine, started
 // with exact command lines. Both go through the same case table.
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <regex>
@@ -119,6 +120,25 @@ TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
                               "GPIO outputs 8-11 enabled", "data bits 9..11 = 2"}) {
     EXPECT_NE(trace.find(meaning), std::string::npos) << meaning << "\n" << trace;
   }
+}
+
+// The program is bound to the card library beside it by the nine names
+// alone: any library that has them stands in, here a bare one in C.
+TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
+  const std::string dir = MakeTempDir();
+  testproc::WriteFile(dir + "/wavrix", testproc::ReadFile(WAVRIX_EXE));
+  testproc::WriteFile(dir + "/libbtvid_32.so",
+                      testproc::ReadFile(std::string(WAVRIX_STAND_IN_DIR) + "/libbtvid_32.so"));
+  ASSERT_EQ(chmod((dir + "/wavrix").c_str(), 0700), 0);
+  // The trace variable proves which library ran: the bare one writes none.
+  const std::vector<std::string> env = {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"};
+  const testproc::Result tuned = testproc::Run({dir + "/wavrix", "98.5"}, env, dir);
+  EXPECT_EQ(tuned.exitCode, 0);
+  EXPECT_EQ(tuned.err, "");
+  EXPECT_TRUE(testproc::ReadFile(dir + "/trace.txt").empty());
+  const testproc::Result invalid = testproc::Run({dir + "/wavrix", "abc"}, env, dir);
+  EXPECT_EQ(invalid.exitCode, 0);
+  EXPECT_EQ(invalid.err, "Wavrix error: Invalid frequency parameter\n");
 }
 
 // The names of the function (and the functions inlined there) at `offset`
