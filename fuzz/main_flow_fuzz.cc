@@ -90,11 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(exitCode == 0);
   } else if (!calls.empty() && StartsWith(calls[0], "Message(Error|Runtime error ")) {
     FUZZ_CHECK(calls.size() == 1);
-    FUZZ_CHECK(calls[0].size() ==
-               std::string("Message(Error|Runtime error 205 at 0040A1B4|0)").size());
-    FUZZ_CHECK(StartsWith(calls[0], "Message(Error|Runtime error 205 at ") ? exitCode == 205
-                                                                           : exitCode == 207);
-    FUZZ_CHECK(StartsWith(calls[0], "Message(Error|Runtime error 20"));
+    FUZZ_CHECK(exitCode == 205 || exitCode == 207);
+    FUZZ_CHECK(calls[0] ==
+               "Message(Error|Runtime error " + std::to_string(exitCode) + " at 0040A1B4|0)");
   } else if (!calls.empty() && calls[0] == box + "Invalid frequency parameter|1)") {
     FUZZ_CHECK(calls.size() == 1);
     FUZZ_CHECK(exitCode == 0);
