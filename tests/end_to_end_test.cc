@@ -146,16 +146,7 @@ TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
 std::string CodeAt(const std::string& addr2line, const std::string& image, uint64_t address) {
   char hex[32];
   std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(address));
-  const std::string command = addr2line + " -f -i -C -e " + image + " " + hex + " 2>/dev/null";
-  std::string text;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-      text += buffer;
-    }
-    pclose(pipe);
-  }
-  return text;
+  return testproc::Capture(addr2line + " -f -i -C -e " + image + " " + hex);
 }
 
 struct LocationCase {
@@ -306,18 +297,10 @@ TEST(EndToEndTest, WindowsFaultLocationPointsAtTheDetectingCode) {
   const std::string exe = std::string(WAVRIX_WIN32_BIN) + "/wavrix.exe";
   // The offset is from the image's base; the debug information is laid out
   // for the base the exe was linked for.
-  uint64_t imageBase = 0;
-  if (FILE* pipe = popen(("i686-w64-mingw32-objdump -p " + exe).c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-      unsigned long long base = 0;
-      if (std::sscanf(buffer, "ImageBase %llx", &base) == 1) {
-        imageBase = base;
-      }
-    }
-    pclose(pipe);
-  }
-  ASSERT_NE(imageBase, 0u);
+  std::smatch match;
+  const std::string header = testproc::Capture("i686-w64-mingw32-objdump -p " + exe);
+  ASSERT_TRUE(std::regex_search(header, match, std::regex("ImageBase\\s+([0-9a-fA-F]+)")));
+  const uint64_t imageBase = std::stoull(match[1].str(), nullptr, 16);
   for (const LocationCase& c : kLocationCases) {
     SCOPED_TRACE(c.argument);
     e2e::Case run;

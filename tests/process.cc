@@ -4,12 +4,26 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 extern char** environ;
 
 namespace testproc {
+
+std::string Capture(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+      text.append(buffer, got);
+    }
+    pclose(pipe);
+  }
+  return text;
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

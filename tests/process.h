@@ -20,6 +20,10 @@ struct Result {
 Result Run(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
            const std::string& directory);
 
+/// Runs `command` through the shell and gives what it wrote on standard
+/// output (standard error is dropped); empty when it could not run.
+std::string Capture(const std::string& command);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 

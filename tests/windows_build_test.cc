@@ -19,19 +19,6 @@ namespace {
 const std::string kBin = WAVRIX_WIN32_BIN;
 const std::string kExe = kBin + "/wavrix.exe";
 
-std::string Capture(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-      text.append(buffer, got);
-    }
-    pclose(pipe);
-  }
-  return text;
-}
-
 class WindowsBuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -44,7 +31,7 @@ class WindowsBuildTest : public ::testing::Test {
 // DLL name -> imported names, from the exe's import tables.
 std::map<std::string, std::set<std::string>> Imports(const std::string& image) {
   std::map<std::string, std::set<std::string>> imports;
-  std::istringstream lines(Capture("i686-w64-mingw32-objdump -p " + image));
+  std::istringstream lines(testproc::Capture("i686-w64-mingw32-objdump -p " + image));
   std::string line;
   std::string dll;
   std::smatch match;
@@ -66,7 +53,7 @@ std::map<std::string, std::set<std::string>> Imports(const std::string& image) {
 }
 
 TEST_F(WindowsBuildTest, IsAGuiProgramForWindows501AndLater) {
-  const std::string header = Capture("i686-w64-mingw32-objdump -p " + kExe);
+  const std::string header = testproc::Capture("i686-w64-mingw32-objdump -p " + kExe);
   EXPECT_NE(header.find("Subsystem\t\t00000002\t(Windows GUI)"), std::string::npos) << header;
   EXPECT_NE(header.find("MajorSubsystemVersion\t5\n"), std::string::npos);
   EXPECT_NE(header.find("MinorSubsystemVersion\t1\n"), std::string::npos);
@@ -100,7 +87,7 @@ TEST_F(WindowsBuildTest, ImportsOnlyXpFunctionsAndTheNineCardOperations) {
 }
 
 TEST_F(WindowsBuildTest, SimulatedCardExportsTheNineUndecoratedNames) {
-  std::string exports = Capture("i686-w64-mingw32-objdump -p " + kBin + "/BTVID_32.DLL");
+  std::string exports = testproc::Capture("i686-w64-mingw32-objdump -p " + kBin + "/BTVID_32.DLL");
   const size_t table = exports.find("[Ordinal/Name Pointer] Table");
   ASSERT_NE(table, std::string::npos);
   exports = exports.substr(table, exports.find("\n\n", table) - table);
@@ -117,7 +104,8 @@ TEST_F(WindowsBuildTest, SimulatedCardExportsTheNineUndecoratedNames) {
 }
 
 TEST_F(WindowsBuildTest, HasNoSseInstruction) {
-  const std::string code = Capture("i686-w64-mingw32-objdump -d --no-show-raw-insn " + kExe);
+  const std::string code =
+      testproc::Capture("i686-w64-mingw32-objdump -d --no-show-raw-insn " + kExe);
   ASSERT_GT(code.size(), 100000u);
   // SSE registers and state, and the SSE-era instructions that use neither.
   const std::regex sse(
@@ -148,7 +136,7 @@ TEST_F(WindowsBuildTest, ReleaseArchiveHoldsTheProgramAndTheReadme) {
   const std::string dir = std::string(WAVRIX_WIN32_BIN) + "/..";
   const std::string zip = "wavrix-" + std::string(WAVRIX_VERSION) + "-win32.zip";
   ASSERT_EQ(std::system(("cd " + dir + " && cpack -G ZIP >/dev/null 2>&1").c_str()), 0);
-  std::istringstream listing(Capture("cd " + dir + " && cmake -E tar tf " + zip));
+  std::istringstream listing(testproc::Capture("cd " + dir + " && cmake -E tar tf " + zip));
   std::set<std::string> files;
   std::string line;
   while (std::getline(listing, line)) {
