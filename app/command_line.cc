@@ -14,7 +14,7 @@ unsigned char At(std::string_view line, size_t i) {
 
 }  // namespace
 
-Token NextCommandLineToken(std::string_view line, size_t position) {
+void NextCommandLineToken(std::string_view line, size_t position, Token& token) {
   size_t i = position;
   for (;;) {
     while (At(line, i) != 0 && At(line, i) <= kLastBlank) {
@@ -27,16 +27,16 @@ Token NextCommandLineToken(std::string_view line, size_t position) {
     break;
   }
 
-  Token token;
-  while (At(line, i) > kLastBlank && token.text.size() < MaxTokenLength) {
+  size_t length = 0;
+  while (At(line, i) > kLastBlank && length < MaxTokenLength) {
     if (At(line, i) != kQuote) {
-      token.text.push_back(static_cast<char>(At(line, i++)));
+      token.text[length++] = static_cast<char>(At(line, i++));
       continue;
     }
     ++i;  // opening quote
     while (At(line, i) != 0 && At(line, i) != kQuote) {
-      if (token.text.size() < MaxTokenLength) {
-        token.text.push_back(static_cast<char>(At(line, i)));
+      if (length < MaxTokenLength) {
+        token.text[length++] = static_cast<char>(At(line, i));
       }
       ++i;  // past the limit the run is read but not kept
     }
@@ -44,29 +44,31 @@ Token NextCommandLineToken(std::string_view line, size_t position) {
       ++i;  // closing quote
     }
   }
+  token.length = length;
   token.next = i;
-  return token;
 }
 
 int32_t CommandLineArgCount(std::string_view line) {
-  size_t position = NextCommandLineToken(line, 0).next;  // the program's name
+  Token token;
+  NextCommandLineToken(line, 0, token);  // the program's name
   int32_t count = 0;
   for (;;) {
-    Token token = NextCommandLineToken(line, position);
-    if (token.text.empty()) {
+    NextCommandLineToken(line, token.next, token);
+    if (token.Empty()) {
       return count;
     }
-    position = token.next;
     ++count;
   }
 }
 
-std::string CommandLineArg(std::string_view line, int32_t index) {
-  Token token = NextCommandLineToken(line, 0);
-  for (int32_t i = 0; i < index && !token.text.empty(); ++i) {
-    token = NextCommandLineToken(line, token.next);
+void CommandLineArg(std::string_view line, int32_t index, Token& token) {
+  NextCommandLineToken(line, 0, token);
+  for (int32_t i = 0; i < index && !token.Empty(); ++i) {
+    NextCommandLineToken(line, token.next, token);
   }
-  return index >= 1 ? token.text : std::string();
+  if (index < 1) {
+    token.length = 0;
+  }
 }
 
 }  // namespace command_line

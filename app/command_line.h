@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace command_line {
@@ -18,23 +17,31 @@ namespace command_line {
 /// Longest token, in characters (bytes).
 inline constexpr size_t MaxTokenLength = 4096;
 
+/// One token in a buffer of its own: quotes are dropped from it, so it is not
+/// a piece of the line. Left uninitialised until a split fills it.
 struct Token {
-  std::string text;
-  size_t next = 0;  ///< position just after the token
+  char text[MaxTokenLength];
+  size_t length = 0;
+  size_t next = 0;  ///< position in the line just after the token
+
+  [[nodiscard]] std::string_view Text() const { return {text, length}; }
+  [[nodiscard]] bool Empty() const { return length == 0; }
 };
 
-/// Reads the token that starts at or after `position` of `line`. The line ends
-/// at its first NUL character or at its end, whichever comes first; at the end
-/// the token is empty. An unquoted run is cut at MaxTokenLength characters and
-/// the rest becomes the next token; a quoted run that would pass the limit is
-/// cut there and the remainder of that run, with its closing quote, skipped.
-Token NextCommandLineToken(std::string_view line, size_t position);
+/// Reads into `token` the token that starts at or after `position` of `line`.
+/// The line ends at its first NUL character or at its end, whichever comes
+/// first; at the end the token is empty. An unquoted run is cut at
+/// MaxTokenLength characters and the rest becomes the next token; a quoted run
+/// that would pass the limit is cut there and the remainder of that run, with
+/// its closing quote, skipped.
+void NextCommandLineToken(std::string_view line, size_t position, Token& token);
 
 /// The number of arguments after the program's name (token 0).
 int32_t CommandLineArgCount(std::string_view line);
 
-/// Argument `index` (1 and up); empty when the line ends first.
-std::string CommandLineArg(std::string_view line, int32_t index);
+/// Reads argument `index` (1 and up) into `token`; empty when the line ends
+/// first or `index` is below 1.
+void CommandLineArg(std::string_view line, int32_t index, Token& token);
 
 }  // namespace command_line
 

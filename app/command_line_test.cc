@@ -15,15 +15,22 @@ Tokens AllTokens(std::string_view line) {
   Tokens tokens;
   size_t position = 0;
   for (;;) {
-    Token token = NextCommandLineToken(line, position);
-    EXPECT_LE(token.text.size(), MaxTokenLength);
+    Token token;
+    NextCommandLineToken(line, position, token);
+    EXPECT_LE(token.length, MaxTokenLength);
     EXPECT_LE(token.next, line.size());
-    if (token.text.empty()) {
+    if (token.Empty()) {
       return tokens;
     }
-    tokens.push_back(token.text);
+    tokens.emplace_back(token.Text());
     position = token.next;
   }
+}
+
+std::string Arg(std::string_view line, int32_t index) {
+  Token token;
+  CommandLineArg(line, index, token);
+  return std::string(token.Text());
 }
 
 struct Case {
@@ -70,9 +77,9 @@ TEST(CommandLineTest, SplitsTokens) {
     const int32_t arguments = c.tokens.empty() ? 0 : static_cast<int32_t>(c.tokens.size()) - 1;
     EXPECT_EQ(CommandLineArgCount(c.line), arguments);
     for (int32_t i = 1; i <= arguments; ++i) {
-      EXPECT_EQ(CommandLineArg(c.line, i), c.tokens[i]);
+      EXPECT_EQ(Arg(c.line, i), c.tokens[i]);
     }
-    EXPECT_EQ(CommandLineArg(c.line, arguments + 1), "");
+    EXPECT_EQ(Arg(c.line, arguments + 1), "");
   }
 }
 

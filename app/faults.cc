@@ -9,8 +9,13 @@ Fault Detect(uint16_t code) {
   return Fault{code, platform::ImageOffset(__builtin_return_address(0))};
 }
 
-std::string ReportText(const Fault& fault) {
-  std::string text(messages::FatalTemplate);
+ReportLine ReportText(const Fault& fault) {
+  static_assert(sizeof messages::FatalTemplate == sizeof(ReportLine::text));
+  ReportLine line{};
+  char* const text = line.text;
+  for (size_t i = 0; i < sizeof line.text; ++i) {
+    text[i] = messages::FatalTemplate[i];
+  }
   constexpr size_t kCodeLastDigit = 16;  // 0-based: the 17th character
   constexpr size_t kCodeFirstBlank = 14;
   size_t at = kCodeLastDigit;
@@ -19,15 +24,16 @@ std::string ReportText(const Fault& fault) {
     text[at] = static_cast<char>('0' + code % 10);
     code /= 10;
   } while (code != 0 && at-- > kCodeFirstBlank);
-  const size_t locationStart = text.size() - 8;
+  const size_t locationStart = sizeof line.text - 1 - 8;
   for (size_t i = 0; i < 8; ++i) {
     text[locationStart + i] = "0123456789ABCDEF"[(fault.location >> (28 - 4 * i)) & 0xF];
   }
-  return text;
+  return line;
 }
 
 int Report(const Fault& fault) {
-  platform::ShowMessageBox(messages::FatalCaption, ReportText(fault), platform::MessageStyleOk);
+  platform::ShowMessageBox(messages::FatalCaption, ReportText(fault).text,
+                           platform::MessageStyleOk);
   return fault.code;
 }
 

@@ -11,7 +11,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <string>
 
 #include "platform/fpu.h"
 
@@ -60,9 +59,14 @@ struct Fault {
   return platform::RoundHalfEvenToInt64(value, out) ? Fault{} : Detect(InvalidOperationError);
 }
 
+/// The report's text, zero-terminated, in a buffer of its own.
+struct ReportLine {
+  char text[30];
+};
+
 /// "Runtime error NNN at LLLLLLLL": the template with the error number ending
 /// at its 17th character and the location in upper-case hex over the zeros.
-std::string ReportText(const Fault& fault);
+ReportLine ReportText(const Fault& fault);
 
 /// Shows the fatal-error report (caption "Error", OK button) and returns the
 /// exit code the process must end with: the error number.

@@ -21,7 +21,7 @@ TEST(FaultsTest, ReportTextFillsTheTemplate) {
       {{42, 0}, "Runtime error  42 at 00000000"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ReportText(c.fault), c.text);
+    EXPECT_STREQ(ReportText(c.fault).text, c.text);
   }
 }
 

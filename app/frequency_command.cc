@@ -13,7 +13,7 @@
 namespace app {
 namespace {
 
-void ShowError(std::string_view text) {
+void ShowError(const char* text) {
   platform::ShowMessageBox(messages::Caption, text, platform::MessageStyleOkCancel);
 }
 

@@ -1,15 +1,16 @@
-# The 32-bit Windows program. These cards live in older PCs: the program must
-# run on Windows XP and on any i686-class processor, SSE or not, and it is one
-# file that imports only Windows' own DLLs and the card's driver library.
+# The 32-bit Windows program. These cards live in PCs from the Pentium and
+# Windows 95 days: the program must start on Windows 95 and NT 4.0 through
+# Windows 11, on any x86 with an FPU from the i486DX on, and it is one file
+# that imports four functions of Windows and the card's nine operations.
 
-# x87 arithmetic only: the number rules are defined on the x87 anyway, and no
-# SSE instruction may appear.
-add_compile_options(-march=i686 -mtune=generic -mfpmath=387 -mno-sse -mno-sse2 -mno-mmx)
-add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 WIN32_LEAN_AND_MEAN)
-# The C and C++ runtimes are linked in; the image says it runs from 5.01 on.
-add_link_options(-static -static-libgcc -static-libstdc++
-  -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,1
-  -Wl,--major-os-version,5 -Wl,--minor-os-version,1)
+# i486 instructions and x87 arithmetic only: no CMOV, FCOMI or anything later,
+# no MMX or SSE. The number rules are defined on the x87 anyway.
+add_compile_options(-march=i486 -mtune=generic -mfpmath=387 -mno-mmx -mno-sse -mno-sse2
+  -mno-3dnow)
+add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 WIN32_LEAN_AND_MEAN)
+# The test helpers (the simulated card, the unit tests, the launcher) carry
+# their C and C++ runtimes inside, so that Wine needs no runtime DLLs for them.
+add_link_options(-static -static-libgcc -static-libstdc++)
 
 enable_language(RC)
 
@@ -26,10 +27,21 @@ function(wavrix_windows_targets)
   add_custom_target(btvid_32_import DEPENDS ${import_lib})
 
   configure_file(${CMAKE_SOURCE_DIR}/platform/wavrix.rc.in ${CMAKE_BINARY_DIR}/wavrix.rc @ONLY)
-  add_executable(wavrix WIN32 platform/win32_main.cc platform/win32.cc
-                              ${CMAKE_BINARY_DIR}/wavrix.rc)
+  add_executable(wavrix WIN32 app/entry_win32.cc platform/win32.cc ${CMAKE_BINARY_DIR}/wavrix.rc)
   add_dependencies(wavrix btvid_32_import)
-  target_link_libraries(wavrix PRIVATE wavrix_core ${import_lib})
+  target_compile_options(wavrix PRIVATE ${WAVRIX_NO_RUNTIME_FLAGS})
+  # No C runtime: the loader enters at WavrixStart, which ends the process
+  # itself. Only the import libraries of KERNEL32 and USER32 and libgcc (pure
+  # code: the stack probe) are linked besides the program's own objects, so
+  # anything that needs a C or C++ runtime fails to link.
+  # Subsystem and OS version 4.00: the loaders of Windows 95 and NT 4.0 refuse
+  # newer ones, and every later Windows takes 4.00. Dynamic base and NX are
+  # for current Windows; older loaders ignore them.
+  target_link_options(wavrix PRIVATE -nostdlib -nostartfiles
+    -Wl,--entry=_WavrixStart -Wl,--subsystem,windows:4.0
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--dynamicbase -Wl,--nxcompat -Wl,--gc-sections)
+  target_link_libraries(wavrix PRIVATE wavrix_core ${import_lib} kernel32 user32 gcc)
 
   # The simulated card as BTVID_32.DLL, exporting the same undecorated names.
   set_target_properties(btvid_32 PROPERTIES PREFIX "" OUTPUT_NAME BTVID_32 SUFFIX ".DLL")

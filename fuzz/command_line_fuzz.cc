@@ -18,30 +18,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<std::string> tokens;
   size_t position = 0;
+  command_line::Token token;
   for (;;) {
-    const command_line::Token token = command_line::NextCommandLineToken(line, position);
-    FUZZ_CHECK(token.text.size() <= command_line::MaxTokenLength);
+    command_line::NextCommandLineToken(line, position, token);
+    FUZZ_CHECK(token.length <= command_line::MaxTokenLength);
     FUZZ_CHECK(token.next >= position && token.next <= line.size());
-    FUZZ_CHECK(token.text.find('\0') == std::string::npos);
-    if (token.text.empty()) {
+    FUZZ_CHECK(token.Text().find('\0') == std::string_view::npos);
+    if (token.Empty()) {
       FUZZ_CHECK(token.next == line.size());  // only the end gives an empty token
       break;
     }
     FUZZ_CHECK(token.next > position);
-    tokens.push_back(token.text);
+    tokens.emplace_back(token.Text());
     position = token.next;
   }
+  auto arg = [&](int32_t index) {
+    command_line::CommandLineArg(line, index, token);
+    return std::string(token.Text());
+  };
 
   const int32_t count = command_line::CommandLineArgCount(line);
   FUZZ_CHECK(count == (tokens.empty() ? 0 : static_cast<int32_t>(tokens.size()) - 1));
   // Each CommandLineArg splits from the start again; check the first few
   // and the last rather than all, which would be quadratic.
   for (int32_t i = 1; i <= count && i <= 8; ++i) {
-    FUZZ_CHECK(command_line::CommandLineArg(line, i) == tokens[static_cast<size_t>(i)]);
+    FUZZ_CHECK(arg(i) == tokens[static_cast<size_t>(i)]);
   }
   if (count > 0) {
-    FUZZ_CHECK(command_line::CommandLineArg(line, count) == tokens[static_cast<size_t>(count)]);
+    FUZZ_CHECK(arg(count) == tokens[static_cast<size_t>(count)]);
   }
-  FUZZ_CHECK(command_line::CommandLineArg(line, count + 1).empty());
+  FUZZ_CHECK(arg(count + 1).empty());
   return 0;
 }

@@ -1,9 +1,9 @@
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstddef>
 #include <ctime>
-#include <string>
 
 #include "platform/platform.h"
 
@@ -13,16 +13,30 @@
 extern "C" const char __executable_start[];
 
 namespace platform {
+namespace {
 
-void ShowMessageBox(std::string_view caption, std::string_view text, uint32_t /*style*/) {
+// Appends the zero-terminated `text` to `line`, as far as it fits.
+size_t Append(char* line, size_t used, size_t capacity, const char* text) {
+  for (; *text != '\0' && used < capacity; ++text) {
+    line[used++] = *text;
+  }
+  return used;
+}
+
+}  // namespace
+
+void ShowMessageBox(const char* caption, const char* text, uint32_t /*style*/) {
   // There is no window to pop up, so the box becomes one line on stderr;
   // written in one call so that lines from other processes cannot split it.
-  std::string line;
-  line.reserve(caption.size() + text.size() + 3);
-  line.append(caption).append(": ").append(text).push_back('\n');
+  // Every text the program shows is far shorter than the line.
+  char line[256];
+  size_t used = Append(line, 0, sizeof line - 1, caption);
+  used = Append(line, used, sizeof line - 1, ": ");
+  used = Append(line, used, sizeof line - 1, text);
+  line[used++] = '\n';
   // A box that cannot be shown has nowhere else to go; the flow goes on.
-  (void)std::fwrite(line.data(), 1, line.size(), stderr);
-  (void)std::fflush(stderr);
+  while (write(STDERR_FILENO, line, used) == -1 && errno == EINTR) {
+  }
 }
 
 void SleepMilliseconds(uint32_t ms) {

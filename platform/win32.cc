@@ -1,6 +1,6 @@
+// Windows as the program meets it: four functions of KERNEL32 and USER32,
+// every one of them there since Windows 95 and NT 4.0.
 #include <windows.h>
-
-#include <string>
 
 #include "platform/platform.h"
 
@@ -9,11 +9,8 @@ extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace platform {
 
-void ShowMessageBox(std::string_view caption, std::string_view text, uint32_t style) {
-  // MessageBoxA wants NUL-terminated strings.
-  const std::string captionZ(caption);
-  const std::string textZ(text);
-  MessageBoxA(nullptr, textZ.c_str(), captionZ.c_str(), style);
+void ShowMessageBox(const char* caption, const char* text, uint32_t style) {
+  MessageBoxA(nullptr, text, caption, style);
 }
 
 void SleepMilliseconds(uint32_t ms) {
@@ -23,6 +20,19 @@ void SleepMilliseconds(uint32_t ms) {
 uint32_t ImageOffset(const void* code) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(code) -
                                reinterpret_cast<uintptr_t>(&__ImageBase));
+}
+
+std::string_view CommandLine() {
+  const char* const line = GetCommandLineA();
+  size_t length = 0;
+  while (line[length] != '\0') {
+    ++length;
+  }
+  return {line, length};
+}
+
+void ExitProcessWith(uint32_t exitCode) {
+  ExitProcess(exitCode);
 }
 
 }  // namespace platform

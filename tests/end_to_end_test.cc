@@ -235,20 +235,31 @@ std::string Unescape(const std::string& logged) {
   return text;
 }
 
+// Which Windows Wine presents to the program.
+enum class Presented { kCurrent, kWindows98 };
+
 // The Windows program under Wine, started by the launcher with the exact
 // command line; Wine's relay log shows every MessageBoxA and Sleep it made.
-Seen RunWine(const e2e::Case& c) {
+// For Windows 98 the program runs as a copy named wavrix98.exe, which the
+// tests' Wine prefix presents with that version (its AppDefaults).
+Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
   const std::string dir = MakeTempDir();
   const std::string bin = WAVRIX_WIN32_BIN;
+  std::string exe = bin + "/wavrix.exe";
+  if (windows == Presented::kWindows98) {
+    exe = dir + "/wavrix98.exe";
+    testproc::WriteFile(exe, testproc::ReadFile(bin + "/wavrix.exe"));
+    testproc::WriteFile(dir + "/BTVID_32.DLL", testproc::ReadFile(bin + "/BTVID_32.DLL"));
+  }
   testproc::WriteFile(dir + "/command-line", c.commandLine);
   std::vector<std::string> env = StatusEnv(c);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   // Each line of the log starts with the process and thread ids; Wine's own
-  // services log their calls too.
-  env.push_back("WINEDEBUG=+relay,+pid");
+  // services log their calls too. +ver tells the version each process got.
+  env.push_back("WINEDEBUG=+relay,+pid,+ver");
   const testproc::Result result =
       testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, bin + "/launcher.exe",
-                     WindowsPath(bin + "/wavrix.exe"), "command-line"},
+                     WindowsPath(exe), "command-line"},
                     env, dir);
 
   Seen seen;
@@ -264,18 +275,29 @@ Seen RunWine(const e2e::Case& c) {
   if (std::regex_search(result.err, match, std::regex("launcher: process ([0-9a-f]{4})"))) {
     pid = match[1].str() + ":";
   }
+  // Windows 98 is version 4.10 on the Windows 9x platform (1); current
+  // Windows is on the NT platform (2).
+  const std::regex version(R"(trace:ver:version_init got (\d+\.\d+) platform (\d))");
+  std::string presented;
   std::istringstream lines(result.err);
   std::string line;
   while (std::getline(lines, line)) {
     if (line.rfind(pid, 0) != 0) {
       continue;
     }
-    if (std::regex_search(line, match, messageBox)) {
+    if (std::regex_search(line, match, version)) {
+      presented = match[1].str() + " platform " + match[2].str();
+    } else if (std::regex_search(line, match, messageBox)) {
       EXPECT_EQ(match[1].str(), "00000000") << "a message box must have no owner window";
       seen.messages.push_back({Unescape(match[3]), Unescape(match[2]), Hex(match[4])});
     } else if (std::regex_search(line, match, sleep)) {
       seen.waits.push_back(Hex(match[1]));
     }
+  }
+  if (windows == Presented::kWindows98) {
+    EXPECT_EQ(presented, "4.10 platform 1") << "Wine did not present Windows 98";
+  } else {
+    EXPECT_NE(presented.find("platform 2"), std::string::npos) << presented;
   }
   seen.calls = TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
   return seen;
@@ -287,6 +309,15 @@ TEST(EndToEndTest, WindowsProgramUnderWine) {
   }
   for (const e2e::Case& c : e2e::Cases()) {
     ExpectSeen(c, RunWine(c), true);
+  }
+}
+
+TEST(EndToEndTest, WindowsProgramUnderWinePresentingWindows98) {
+  if (const std::string missing = WineMissing(); !missing.empty()) {
+    GTEST_SKIP() << missing;
+  }
+  for (const e2e::Case& c : e2e::Cases()) {
+    ExpectSeen(c, RunWine(c, Presented::kWindows98), true);
   }
 }
 

@@ -110,7 +110,7 @@ int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit, int32_t
 
 namespace platform {
 
-void ShowMessageBox(std::string_view caption, std::string_view text, uint32_t style) {
+void ShowMessageBox(const char* caption, const char* text, uint32_t style) {
   fake::Record("Message(" + std::string(caption) + "|" + std::string(text) + "|" +
                std::to_string(style) + ")");
 }

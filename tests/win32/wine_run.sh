@@ -9,17 +9,21 @@ shift
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
-if [ ! -f "$WINEPREFIX/.wavrix-ready-3" ]; then
+if [ ! -f "$WINEPREFIX/.wavrix-ready-4" ]; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/.wavrix-ready-3" ]; then
+    if [ ! -f "$WINEPREFIX/.wavrix-ready-4" ]; then
       WINEDEBUG=-all wineboot -i >/dev/null 2>&1
       # With WINEDEBUG=+relay, log only the calls the tests look at.
       WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
         /d 'user32.MessageBoxA;kernel32.Sleep' /f >/dev/null 2>&1
+      # A program named wavrix98.exe sees Windows 98: the end-to-end table runs
+      # once more that way.
+      WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\AppDefaults\wavrix98.exe' /v Version \
+        /t REG_SZ /d win98 /f >/dev/null 2>&1
       WINEDEBUG=-all wineserver -w
-      touch "$WINEPREFIX/.wavrix-ready-3"
+      touch "$WINEPREFIX/.wavrix-ready-4"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
