@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/fpu.h"
 #include "tests/fake_card.h"
 
 namespace app {
@@ -104,6 +105,32 @@ TEST(FrequencyCommandTest, MainFlow) {
     EXPECT_EQ(Calls(calls.begin(), calls.begin() + 4), kSetUp);
     EXPECT_EQ(Calls(calls.begin() + 4, calls.end()), c.calls);
   }
+}
+
+// The control word as stored, less bit 6, which the x87 always reads as 1.
+uint16_t ControlWord() {
+  uint16_t word = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  return word & ~0x0040;
+}
+
+void LoadControlWord(uint16_t word) {
+  __asm__ volatile("fldcw %0" : : "m"(word));
+}
+
+// A Windows program starts with the x87 at 53-bit precision, and nothing but
+// the program's own start-up sets it to what the number rules need; from any
+// start, the run must leave the unit with the program's control word.
+TEST(FrequencyCommandTest, StartUpLoadsTheControlWord) {
+  const uint16_t before = ControlWord();
+  for (const uint16_t start : {uint16_t{0x027F}, uint16_t{0x007F}, uint16_t{0x0F7F}}) {
+    SCOPED_TRACE(start);
+    fake::Reset();
+    LoadControlWord(start);
+    RunProgram("98.5");
+    EXPECT_EQ(ControlWord(), platform::FpuControlWord);
+  }
+  LoadControlWord(before);
 }
 
 }  // namespace

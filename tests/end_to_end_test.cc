@@ -36,15 +36,26 @@ std::string MakeTempDir() {
   return pattern;
 }
 
-// The call part of each trace line: "btvid_32: CALL  meaning".
-std::vector<std::string> TracedCalls(const std::string& trace) {
+// The call part of each trace line: "btvid_32: CALL  meaning", or with the
+// time column "btvid_32:     30 ms  CALL  meaning"; the times, where there are
+// any, go to `timesMs`.
+std::vector<std::string> TracedCalls(const std::string& trace,
+                                     std::vector<uint32_t>* timesMs = nullptr) {
   std::vector<std::string> calls;
   std::istringstream lines(trace);
   std::string line;
   const std::string prefix = "btvid_32: ";
+  const std::regex timed(R"(^\s*(\d+) ms  )");
+  std::smatch match;
   while (std::getline(lines, line)) {
     if (line.rfind(prefix, 0) == 0) {
       line = line.substr(prefix.size());
+      if (std::regex_search(line, match, timed)) {
+        if (timesMs != nullptr) {
+          timesMs->push_back(static_cast<uint32_t>(std::stoul(match[1].str())));
+        }
+        line = match.suffix().str();
+      }
       calls.push_back(line.substr(0, line.find("  ")));
     }
   }
@@ -109,6 +120,55 @@ void ExpectSeen(const e2e::Case& c, const Seen& seen, bool checkStyle) {
 TEST(EndToEndTest, LinuxProgramAgainstTheSimulatedCard) {
   for (const e2e::Case& c : e2e::Cases()) {
     ExpectSeen(c, RunNative(c), false);
+  }
+}
+
+// The waits the Linux program really makes, seen in the simulated card's time
+// column: for each traced call, the least time that must have passed since
+// the call before it. Only lower bounds: a busy machine may make any wait
+// longer, never shorter. (The column counts whole milliseconds since the first
+// call; a gap of at least N ms never shows as less than N.)
+struct TimedCase {
+  const char* name;
+  const char* argument;
+  const char* status;  ///< WAVRIX_SIM_STATUS
+  std::vector<uint32_t> leastGapsMs;
+};
+
+TEST(EndToEndTest, LinuxProgramReallyWaits) {
+  const std::vector<uint32_t> setUp = {0, 0, 0, 0};
+  auto join = [&](std::vector<uint32_t> tail) {
+    std::vector<uint32_t> all = setUp;
+    all.insert(all.end(), tail.begin(), tail.end());
+    return all;
+  };
+  const TimedCase cases[] = {
+      // divider, status, final pair, then the first poll 30 ms on, locked;
+      // 1 ms more before the pins.
+      {"lock at the first poll", "98.5", "40", join({0, 0, 0, 30, 1, 0, 0})},
+      // divider, status with bit 5, the preliminary pair, 30 ms, the final
+      // pair, five polls 30 ms apart that never see lock, 1 ms, the pins.
+      {"slow tuner that never locks", "100", "20,00",
+       join({0, 0, 0, 30, 30, 30, 30, 30, 30, 1, 0, 0})},
+      // the same, locked at the third poll (one read fails on the way)
+      {"slow tuner that locks late", "100", "20,00,fail,40",
+       join({0, 0, 0, 30, 30, 30, 30, 1, 0, 0})},
+  };
+  for (const TimedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string dir = MakeTempDir();
+    testproc::Run({WAVRIX_EXE, c.argument},
+                  {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt", "WAVRIX_SIM_TIME=1",
+                   std::string("WAVRIX_SIM_STATUS=") + c.status},
+                  dir);
+    std::vector<uint32_t> times;
+    const std::vector<std::string> calls =
+        TracedCalls(testproc::ReadFile(dir + "/trace.txt"), &times);
+    ASSERT_EQ(times.size(), calls.size());
+    ASSERT_EQ(times.size(), c.leastGapsMs.size());
+    for (size_t i = 1; i < times.size(); ++i) {
+      EXPECT_GE(times[i] - times[i - 1], c.leastGapsMs[i]) << "before " << calls[i];
+    }
   }
 }
 
