@@ -14,6 +14,23 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 enable_language(RC)
 
+# Every date in the exe comes from the last commit, so that a rebuild from the
+# same source gives the same bytes: SOURCE_DATE_EPOCH when it is set, else
+# the time of the last commit (0 outside a git checkout).
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(WAVRIX_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git log -1 --format=%ct
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+    OUTPUT_VARIABLE WAVRIX_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE git_status ERROR_QUIET)
+  if(NOT git_status EQUAL 0 OR NOT WAVRIX_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    set(WAVRIX_SOURCE_DATE_EPOCH 0)
+  endif()
+endif()
+# No path of the machine that built it ends up in the program.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+
 function(wavrix_windows_targets)
   # The card's driver library is bound by the Windows loader through an import
   # library made from the project's own module-definition file. -k imports
@@ -42,17 +59,20 @@ function(wavrix_windows_targets)
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--dynamicbase -Wl,--nxcompat -Wl,--gc-sections)
   target_link_libraries(wavrix PRIVATE wavrix_core ${import_lib} kernel32 user32 gcc)
+  # The linker writes SOURCE_DATE_EPOCH as the image's time stamp.
+  set_target_properties(wavrix PROPERTIES CXX_LINKER_LAUNCHER
+    "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${WAVRIX_SOURCE_DATE_EPOCH}")
 
   # The simulated card as BTVID_32.DLL, exporting the same undecorated names.
   set_target_properties(btvid_32 PROPERTIES PREFIX "" OUTPUT_NAME BTVID_32 SUFFIX ".DLL")
   target_link_options(btvid_32 PRIVATE -Wl,--kill-at)
 
-  install(TARGETS wavrix RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
-  set(CPACK_GENERATOR ZIP PARENT_SCOPE)
-  set(CPACK_PACKAGE_FILE_NAME "wavrix-${PROJECT_VERSION}-win32" PARENT_SCOPE)
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF PARENT_SCOPE)
-  # The release carries the very code the tests ran, without its debug
-  # information.
-  set(CPACK_STRIP_FILES ON PARENT_SCOPE)
+  # The release archive: the very code the tests ran, without its debug
+  # information, and the README, packed the same way on every machine.
+  add_custom_target(release
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${WAVRIX_SOURCE_DATE_EPOCH}
+      bash ${CMAKE_SOURCE_DIR}/scripts/pack_release.sh ${CMAKE_STRIP} $<TARGET_FILE:wavrix>
+      ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR} wavrix-${PROJECT_VERSION}-win32
+    DEPENDS wavrix
+    VERBATIM)
 endfunction()

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration of Wavrix and runs every check:
+#   plain Release builds with g++ and clang++, warnings as errors,
+#   two release builds in two folders that must give the same archive,
 #   static analysis (clang-tidy, cppcheck),
 #   the test suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   coverage of app/, tuner/ and cardbus/ (at least 95% of lines),
@@ -16,6 +18,20 @@ step() { printf '\n==== %s\n' "$*"; }
 step "configure and build (Linux, and Windows beside it)"
 cmake --preset native
 cmake --build --preset native
+
+step "plain Release builds as a user makes them, warnings as errors (g++, clang++)"
+# No preset: the default generator and options, as in the README; the Windows
+# program is built beside the g++ one.
+cmake -S . -B build/release-gcc -DCMAKE_BUILD_TYPE=Release -DWAVRIX_WERROR=ON \
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
+cmake --build build/release-gcc -j "$(nproc)" >/dev/null
+cmake -S . -B build/release-clang -DCMAKE_BUILD_TYPE=Release -DWAVRIX_WERROR=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWAVRIX_WITH_WINDOWS=OFF >/dev/null
+cmake --build build/release-clang -j "$(nproc)" >/dev/null
+echo "both built"
+
+step "reproducible release: two builds in two folders, one archive"
+bash scripts/check_reproducible.sh
 
 step "static analysis"
 bash scripts/analyze.sh
