@@ -315,8 +315,9 @@ Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
   std::vector<std::string> env = StatusEnv(c);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   // Each line of the log starts with the process and thread ids; Wine's own
-  // services log their calls too. +ver tells the version each process got.
-  env.push_back("WINEDEBUG=+relay,+pid,+ver");
+  // services log their calls too. +ver tells the version each process got,
+  // +actctx how the program's manifest was read.
+  env.push_back("WINEDEBUG=+relay,+pid,+ver,+actctx");
   const testproc::Result result =
       testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, bin + "/launcher.exe",
                      WindowsPath(exe), "command-line"},
@@ -339,12 +340,18 @@ Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
   // Windows is on the NT platform (2).
   const std::regex version(R"(trace:ver:version_init got (\d+\.\d+) platform (\d))");
   std::string presented;
+  bool manifestRead = false;
   std::istringstream lines(result.err);
   std::string line;
   while (std::getline(lines, line)) {
     if (line.rfind(pid, 0) != 0) {
       continue;
     }
+    // A manifest Windows cannot take stops the program; Wine says why.
+    EXPECT_EQ(std::regex_search(line, std::regex(":(err|warn|fixme):actctx:")), false) << line;
+    manifestRead =
+        manifestRead ||
+        line.find("parse_assembly_identity_elem name=L\"Wavrix.Wavrix\"") != std::string::npos;
     if (std::regex_search(line, match, version)) {
       presented = match[1].str() + " platform " + match[2].str();
     } else if (std::regex_search(line, match, messageBox)) {
@@ -354,6 +361,7 @@ Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
       seen.waits.push_back(Hex(match[1]));
     }
   }
+  EXPECT_TRUE(manifestRead) << "the program's manifest was not read";
   if (windows == Presented::kWindows98) {
     EXPECT_EQ(presented, "4.10 platform 1") << "Wine did not present Windows 98";
   } else {

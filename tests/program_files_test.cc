@@ -1,11 +1,13 @@
 // What the programs must be as files. The Windows program: a GUI program for
 // Windows 4.00 and later, importing exactly four functions of Windows and the
 // card's nine operations, with no instruction an i486DX lacks, no static
-// constructors, small, carrying its version; and a release archive holding it
-// and the README. The Linux program: the C library and the card library are
+// constructors, small, carrying its manifest, icon and version; and a release
+// archive holding it and the README. The Linux program: the C library and the card library are
 // all it needs, with no C++ runtime inside.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <regex>
@@ -41,6 +43,20 @@ const Names kCardOperations = {"I2CIsInitOK", "I2CInitHWMode", "GPIOIsInitOK",
 // allocates nothing.)
 const std::regex kRuntimeSymbol(
     R"(\b(__cxa_(?!finalize\b)\w+|__gxx_personality\w*|_Unwind_\w+|__dynamic_cast|_ZT[ISV]\w+|_Zn[wa][jm](?!Pv\b)\w*|_Zd[la]Pv(?!S_\b)\w*|_ZSt9terminate\w*|_GLOBAL__sub_I\w*|__main|_?malloc|_?mainCRTStartup|_?WinMainCRTStartup)\b)");
+
+// The committed icon files are exactly what make_icon makes of the drawing,
+// so the drawing stays the one source to edit.
+TEST(IconFilesTest, AreMadeFromTheirDrawing) {
+  const std::string source = WAVRIX_SOURCE_DIR;
+  const std::string out = ::testing::TempDir() + "wavrix_icon";
+  ASSERT_EQ(std::system((std::string(WAVRIX_MAKE_ICON) + " " + source +
+                         "/platform/icon/wavrix_icon.txt " + out + ".ico " + out + ".png")
+                            .c_str()),
+            0);
+  EXPECT_EQ(testproc::ReadFile(out + ".ico"),
+            testproc::ReadFile(source + "/platform/icon/wavrix.ico"));
+  EXPECT_EQ(testproc::ReadFile(out + ".png"), testproc::ReadFile(source + "/docs/wavrix-icon.png"));
+}
 
 #if !defined(WAVRIX_INSTRUMENTED)
 
@@ -193,7 +209,7 @@ TEST_F(WindowsProgramFileTest, HoldsNoInstructionPastTheI486) {
 TEST_F(WindowsProgramFileTest, IsSmallWithNoRuntimeAndNoStaticConstructors) {
   const long size = StrippedSize("i686-w64-mingw32-strip", kExe);
   EXPECT_GT(size, 0);
-  EXPECT_LE(size, 16 * 1024);
+  EXPECT_LE(size, 24 * 1024);  // manifest, icon and version resource included
   const std::string symbols = testproc::Capture("i686-w64-mingw32-nm " + kExe);
   ASSERT_NE(symbols.find("RunProgram"), std::string::npos) << "no symbol table to check";
   std::smatch match;
@@ -217,6 +233,152 @@ TEST_F(WindowsProgramFileTest, SimulatedCardExportsTheNineUndecoratedNames) {
     names.insert(match[1]);
   }
   EXPECT_EQ(names, kCardOperations);
+}
+
+uint32_t Le(const std::string& bytes, size_t at, size_t size) {
+  uint32_t value = 0;
+  for (size_t i = size; i-- > 0;) {
+    value = value << 8 | static_cast<uint8_t>(at + i < bytes.size() ? bytes[at + i] : 0);
+  }
+  return value;
+}
+
+// The image's resources with numeric type and name, first language of each:
+// (type, name) -> bytes. Walks the PE resource directory itself, so the test
+// sees what the Windows loader sees.
+std::map<std::pair<uint32_t, uint32_t>, std::string> Resources(const std::string& image) {
+  std::map<std::pair<uint32_t, uint32_t>, std::string> resources;
+  const size_t pe = Le(image, 0x3C, 4);
+  const size_t optional = pe + 24;
+  const uint32_t directoryRva = Le(image, optional + 96 + 2 * 8, 4);
+  const size_t sections = optional + Le(image, pe + 20, 2);
+  auto offsetOf = [&](uint32_t rva) -> size_t {
+    for (size_t i = 0; i < Le(image, pe + 6, 2); ++i) {
+      const size_t section = sections + 40 * i;
+      const uint32_t address = Le(image, section + 12, 4);
+      const uint32_t size = std::max(Le(image, section + 8, 4), Le(image, section + 16, 4));
+      if (rva >= address && rva < address + size) {
+        return Le(image, section + 20, 4) + (rva - address);
+      }
+    }
+    return image.size();
+  };
+  const size_t root = offsetOf(directoryRva);
+  // Entries of a directory: (id, offset of the entry's target from the root).
+  auto entries = [&](size_t directory) {
+    std::vector<std::pair<uint32_t, uint32_t>> list;
+    const uint32_t count = Le(image, directory + 12, 2) + Le(image, directory + 14, 2);
+    for (uint32_t i = 0; i < count && directory + 16 + 8 * i < image.size(); ++i) {
+      list.emplace_back(Le(image, directory + 16 + 8 * i, 4),
+                        Le(image, directory + 20 + 8 * i, 4) & 0x7FFFFFFF);
+    }
+    return list;
+  };
+  for (const auto& [type, names] : entries(root)) {
+    for (const auto& [name, languages] : entries(root + names)) {
+      const auto all = entries(root + languages);
+      if (all.empty() || (type | name) >> 31 != 0) {
+        continue;
+      }
+      const size_t data = root + all.front().second;
+      const size_t at = offsetOf(Le(image, data, 4));
+      resources[{type, name}] = image.substr(std::min(at, image.size()), Le(image, data + 4, 4));
+    }
+  }
+  return resources;
+}
+
+constexpr uint32_t kRtIcon = 3;
+constexpr uint32_t kRtGroupIcon = 14;
+constexpr uint32_t kRtManifest = 24;
+
+// xmllint's answer to an XPath expression over `file`.
+std::string XPath(const std::string& file, const std::string& expression) {
+  std::string answer = testproc::Capture("xmllint --xpath \"" + expression + "\" " + file);
+  if (!answer.empty() && answer.back() == '\n') {
+    answer.pop_back();
+  }
+  return answer;
+}
+
+TEST_F(WindowsProgramFileTest, CarriesAManifestWindowsXpAndLaterTake) {
+  const auto resources = Resources(testproc::ReadFile(kExe));
+  ASSERT_EQ(resources.count({kRtManifest, 1}), 1u) << "no manifest as resource 1";
+  const std::string manifest = resources.at({kRtManifest, 1});
+  const std::string file = ::testing::TempDir() + "wavrix.manifest";
+  testproc::WriteFile(file, manifest);
+  ASSERT_EQ(std::system(("xmllint --noout " + file).c_str()), 0) << manifest;
+
+  struct Query {
+    std::string expression;
+    std::string answer;
+  };
+  const std::string asmV1 = "namespace-uri()='urn:schemas-microsoft-com:asm.v1'";
+  const Query queries[] = {
+      {"concat(local-name(/*), ' ', namespace-uri(/*), ' ', /*/@manifestVersion)",
+       "assembly urn:schemas-microsoft-com:asm.v1 1.0"},
+      // the program's own identity, first of all (Windows XP wants it there)
+      {"concat(local-name(/*/*[1]), ' ', /*/*[1]/@type, ' ', /*/*[1]/@name, ' ', "
+       "/*/*[1]/@version, ' ', /*/*[1]/@processorArchitecture)",
+       "assemblyIdentity win32 Wavrix.Wavrix " + std::string(WAVRIX_VERSION) + ".0 x86"},
+      {"count(/*/*[" + asmV1 + "][local-name()='dependency']/*[" + asmV1 +
+           "][local-name()='dependentAssembly']/*[local-name()='assemblyIdentity']"
+           "[@type='win32'][@name='Microsoft.Windows.Common-Controls'][@version='6.0.0.0']"
+           "[@processorArchitecture='x86'][@publicKeyToken='6595b64144ccf1df'][@language='*'])",
+       "1"},
+      {"concat(namespace-uri(/*/*[local-name()='trustInfo']), ' ', "
+       "local-name(/*/*[local-name()='trustInfo']/*/*/*), ' ', "
+       "//*[local-name()='requestedExecutionLevel']/@level, ' ', "
+       "//*[local-name()='requestedExecutionLevel']/@uiAccess)",
+       "urn:schemas-microsoft-com:asm.v2 requestedExecutionLevel asInvoker false"},
+      {"count(/*/*[local-name()='compatibility'][namespace-uri()="
+       "'urn:schemas-microsoft-com:compatibility.v1']/*/*[local-name()='supportedOS'][@Id="
+       "'{e2011457-1546-43c5-a5fe-008deee3d3f0}' or @Id='{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' "
+       "or @Id='{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' or "
+       "@Id='{1f676c76-80e1-4239-95bb-83d0f6d0da78}' or "
+       "@Id='{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'])",
+       "5"},  // Vista, 7, 8, 8.1, 10 and 11
+      {"string(/*/*[local-name()='application'][namespace-uri()="
+       "'urn:schemas-microsoft-com:asm.v3']/*/*[local-name()='dpiAware'])",
+       "true"},
+      // the command line must keep arriving in the user's ANSI code page
+      {"count(//*[local-name()='activeCodePage'])", "0"},
+  };
+  for (const Query& q : queries) {
+    EXPECT_EQ(XPath(file, q.expression), q.answer) << q.expression;
+  }
+  // Windows XP SP2 restarts the computer on a trustInfo whose namespace is
+  // declared twice: the asm.v2 namespace is named once in the whole text.
+  const std::string asmV2 = "urn:schemas-microsoft-com:asm.v2";
+  EXPECT_EQ(manifest.find(asmV2), manifest.rfind(asmV2));
+}
+
+TEST_F(WindowsProgramFileTest, CarriesItsIconIn16And256Colours) {
+  const auto resources = Resources(testproc::ReadFile(kExe));
+  ASSERT_EQ(resources.count({kRtGroupIcon, 1}), 1u) << "no icon group as resource 1";
+  const std::string group = resources.at({kRtGroupIcon, 1});
+  ASSERT_EQ(Le(group, 2, 2), 1u);  // an icon, not a cursor
+  // (width, height, colour count, bits per pixel), as Explorer picks them.
+  std::set<std::vector<uint32_t>> images;
+  for (uint32_t i = 0; i < Le(group, 4, 2); ++i) {
+    const size_t entry = 6 + 14 * i;
+    const uint32_t width = Le(group, entry, 1);
+    const uint32_t height = Le(group, entry + 1, 1);
+    const uint32_t bits = Le(group, entry + 6, 2);
+    images.insert({width, height, Le(group, entry + 2, 1), bits});
+    // The image itself: a bitmap of that size and depth (mask included, so
+    // twice the height), as long as the group says.
+    const auto image = resources.find({kRtIcon, Le(group, entry + 12, 2)});
+    ASSERT_NE(image, resources.end()) << "icon image " << i;
+    const std::string& bitmap = image->second;
+    EXPECT_EQ(bitmap.size(), Le(group, entry + 8, 4));
+    EXPECT_EQ(Le(bitmap, 0, 4), 40u);
+    EXPECT_EQ(Le(bitmap, 4, 4), width);
+    EXPECT_EQ(Le(bitmap, 8, 4), 2 * height);
+    EXPECT_EQ(Le(bitmap, 14, 2), bits);
+  }
+  EXPECT_EQ(images, (std::set<std::vector<uint32_t>>{
+                        {16, 16, 16, 4}, {32, 32, 16, 4}, {16, 16, 0, 8}, {32, 32, 0, 8}}));
 }
 
 // The UTF-16 form in which version resources hold their strings.
