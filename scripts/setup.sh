@@ -12,8 +12,8 @@ what=${1:-all}
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev)
 case "$what" in
   native) ;;
-  windows) packages+=(g++-mingw-w64-i686 zip) ;;
-  all) packages+=(g++-mingw-w64-i686 zip wine wine32:i386 libmpfr-dev clang libclang-rt-14-dev
+  windows) packages+=(g++-mingw-w64-i686 zip unzip) ;;
+  all) packages+=(g++-mingw-w64-i686 zip unzip wine wine32:i386 libmpfr-dev clang libclang-rt-14-dev
                   clang-tidy cppcheck valgrind gcovr libxml2-utils) ;;
   *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
 esac
