@@ -2,10 +2,11 @@
 # Installs what building and testing Wavrix needs and a fresh Debian machine
 # may lack. Idempotent: packages already present are left alone.
 #   scripts/setup.sh native    the Linux build
-#   scripts/setup.sh windows   the Linux build and the Windows cross build
+#   scripts/setup.sh windows   the Linux build, the Windows cross build and
+#                              zip/unzip for the release archive
 #   scripts/setup.sh all       everything the full test run uses: Wine, clang and
 #                              its sanitizer runtimes, the analysers, valgrind,
-#                              gcovr and GNU MPFR
+#                              gcovr, GNU MPFR and xmllint
 set -euo pipefail
 
 what=${1:-all}
