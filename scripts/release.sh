@@ -2,11 +2,10 @@
 # Builds the Windows program for release and packs it with the README into
 # build/win32/wavrix-<version>-win32.zip, with build/win32/SHA256SUMS beside
 # it. The same commit gives the same bytes on any machine with the same
-# tools: every date comes from SOURCE_DATE_EPOCH, taken from the last commit
-# when unset.
+# tools: every date comes from SOURCE_DATE_EPOCH, which the Windows build takes
+# from the last commit when it is unset (cmake/windows.cmake).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh windows
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target release

@@ -2,8 +2,8 @@
 // Windows 4.00 and later, importing exactly four functions of Windows and the
 // card's nine operations, with no instruction an i486DX lacks, no static
 // constructors, small, carrying its manifest, icon and version; and a release
-// archive holding it and the README. The Linux program: the C library and the card library are
-// all it needs, with no C++ runtime inside.
+// archive holding it and the README. The Linux program: the C library and the
+// card library are all it needs, with no C++ runtime inside.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -27,22 +27,27 @@ const Names kCardOperations = {"I2CIsInitOK", "I2CInitHWMode", "GPIOIsInitOK",
                                "SetGPIOMODE", "I2CHWWrite3",   "I2CHWRead",
                                "GetGPOE",     "SetGPOE",       "SetGPDATABits"};
 
-// The size of `path` once stripped of its symbols and debug information.
-[[maybe_unused]] long StrippedSize(const std::string& strip, const std::string& path) {
-  const std::string copy = ::testing::TempDir() + "wavrix_stripped";
-  if (std::system((strip + " -o " + copy + " " + path).c_str()) != 0) {
-    return -1;
-  }
-  struct stat info {};
-  return stat(copy.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
-}
-
 // Names of the C and C++ runtimes and of static constructors, as they would
 // show in a symbol table. (An unoptimised build keeps the placement forms of
 // operator new and delete, _Znwm/_ZnwjPv and _ZdlPvS_: inline code that
 // allocates nothing.)
 const std::regex kRuntimeSymbol(
     R"(\b(__cxa_(?!finalize\b)\w+|__gxx_personality\w*|_Unwind_\w+|__dynamic_cast|_ZT[ISV]\w+|_Zn[wa][jm](?!Pv\b)\w*|_Zd[la]Pv(?!S_\b)\w*|_ZSt9terminate\w*|_GLOBAL__sub_I\w*|__main|_?malloc|_?mainCRTStartup|_?WinMainCRTStartup)\b)");
+
+// `image` (given its binutils' `nm` and `strip`) holds none of those names
+// and is at most `limit` bytes once stripped of symbols and debug information.
+[[maybe_unused]] void ExpectNoRuntimeAndAtMost(const std::string& tools, const std::string& image,
+                                               long limit) {
+  const std::string symbols = testproc::Capture(tools + "nm " + image);
+  ASSERT_NE(symbols.find("RunProgram"), std::string::npos) << "no symbol table to check";
+  std::smatch match;
+  EXPECT_FALSE(std::regex_search(symbols, match, kRuntimeSymbol)) << match.str();
+  const std::string copy = ::testing::TempDir() + "wavrix_stripped";
+  ASSERT_EQ(std::system((tools + "strip -o " + copy + " " + image).c_str()), 0);
+  struct stat info {};
+  ASSERT_EQ(stat(copy.c_str(), &info), 0);
+  EXPECT_LE(static_cast<long>(info.st_size), limit);
+}
 
 // The committed icon files are exactly what make_icon makes of the drawing,
 // so the drawing stays the one source to edit.
@@ -90,13 +95,7 @@ TEST(LinuxProgramFileTest, NeedsOnlyTheCLibraryAndTheCardLibrary) {
 }
 
 TEST(LinuxProgramFileTest, HoldsNoCxxRuntimeAndIsSmall) {
-  const std::string symbols = testproc::Capture(std::string("nm ") + WAVRIX_EXE);
-  ASSERT_NE(symbols.find("RunProgram"), std::string::npos) << "no symbol table to check";
-  std::smatch match;
-  EXPECT_FALSE(std::regex_search(symbols, match, kRuntimeSymbol)) << match.str();
-  const long size = StrippedSize("strip", WAVRIX_EXE);
-  EXPECT_GT(size, 0);
-  EXPECT_LE(size, 32 * 1024);
+  ExpectNoRuntimeAndAtMost("", WAVRIX_EXE, 32 * 1024);
 }
 
 #endif  // !WAVRIX_INSTRUMENTED
@@ -207,13 +206,8 @@ TEST_F(WindowsProgramFileTest, HoldsNoInstructionPastTheI486) {
 }
 
 TEST_F(WindowsProgramFileTest, IsSmallWithNoRuntimeAndNoStaticConstructors) {
-  const long size = StrippedSize("i686-w64-mingw32-strip", kExe);
-  EXPECT_GT(size, 0);
-  EXPECT_LE(size, 24 * 1024);  // manifest, icon and version resource included
-  const std::string symbols = testproc::Capture("i686-w64-mingw32-nm " + kExe);
-  ASSERT_NE(symbols.find("RunProgram"), std::string::npos) << "no symbol table to check";
-  std::smatch match;
-  EXPECT_FALSE(std::regex_search(symbols, match, kRuntimeSymbol)) << match.str();
+  // manifest, icon and version resource included
+  ExpectNoRuntimeAndAtMost("i686-w64-mingw32-", kExe, 24 * 1024);
   const std::string sections = testproc::Capture("i686-w64-mingw32-objdump -h " + kExe);
   for (const char* section : {".ctors", ".CRT", ".tls", ".eh_frame"}) {
     EXPECT_EQ(sections.find(std::string(" ") + section + " "), std::string::npos) << section;
