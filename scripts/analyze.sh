@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 logic=(app/command_line.cc app/decimal.cc app/faults.cc app/frequency_command.cc
        cardbus/btvid_32.cc cardbus/btvid_32_link_stub.cc tuner/fm1216.cc
-       platform/fpu.cc platform/posix.cc app/entry_posix.cc simcard/simcard.cc
+       platform/fpu.cc platform/posix.cc app/entry_posix.cc simcard/library.cc simcard/card.cc
        platform/icon/make_icon.cc)
 
 echo "analyze: clang-tidy"

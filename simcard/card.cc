@@ -1,0 +1,343 @@
+#include "simcard/card.h"
+
+#include "simcard/text.h"
+
+namespace simcard {
+namespace {
+
+constexpr int32_t kReadFailed = 1;
+constexpr int kStatusFails = -1;
+constexpr int kStatusLocked = 0x40;
+constexpr int kStatusWantsPreliminary = 0x20;
+constexpr uint8_t kTunerAddress = 0xC0;
+constexpr size_t kMaxStatuses = 64;
+
+struct Card {
+  bool configured = false;
+  bool tracing = false;
+  bool timed = false;
+  uint32_t startMs = 0;
+  int statuses[kMaxStatuses] = {};  // kStatusFails: the read fails
+  size_t statusCount = 0;
+  size_t nextStatus = 0;
+  uint32_t outputEnable = 0;
+  uint32_t pinData = 0;
+};
+
+// The card's state lives as long as the library (or the runner) is loaded.
+// Constant-initialised: the runner has no start-up code to run constructors.
+constinit Card card;
+
+// One trace line, or a piece of one.
+using Line = Text<192>;
+
+bool IsHexDigit(char ch) {
+  return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+}
+
+uint32_t HexDigitValue(char ch) {
+  return static_cast<uint32_t>(ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10);
+}
+
+// Reads `length` characters of hex digits into `value`; false when they are
+// none, anything but hex digits, or more than `max`.
+bool ReadHex(const char* text, size_t length, uint32_t max, uint32_t& value) {
+  uint32_t result = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (!IsHexDigit(text[i]) || result > (max >> 4)) {
+      return false;
+    }
+    result = result << 4 | HexDigitValue(text[i]);
+  }
+  if (length == 0 || result > max) {
+    return false;
+  }
+  value = result;
+  return true;
+}
+
+void Complain(const char* what, const char* text, size_t length) {
+  Line line;
+  Add(line, "simulated card: ");
+  Add(line, what);
+  Add(line, text, length);
+  Add(line, "\n");
+  host::WriteError(line.text, line.length);
+}
+
+// Reads "40,20,fail" into the status script; a bad entry is reported and
+// left out.
+void ParseStatuses(const char* list) {
+  const char* item = list;
+  while (card.statusCount < kMaxStatuses) {
+    size_t length = 0;
+    while (item[length] != '\0' && item[length] != ',') {
+      ++length;
+    }
+    uint32_t value = 0;
+    if (length == 4 && item[0] == 'f' && item[1] == 'a' && item[2] == 'i' && item[3] == 'l') {
+      card.statuses[card.statusCount++] = kStatusFails;
+    } else if (ReadHex(item, length, 0xFF, value)) {
+      card.statuses[card.statusCount++] = static_cast<int>(value);
+    } else {
+      Line quoted;
+      Add(quoted, "'");
+      Add(quoted, item, length);
+      Add(quoted, "'");
+      Complain("ignoring status entry ", quoted.text, quoted.length);
+    }
+    if (item[length] == '\0') {
+      break;
+    }
+    item += length + 1;
+  }
+}
+
+// Reads the environment at the first call, as a driver would set up the card.
+void Configure() {
+  if (card.configured) {
+    return;
+  }
+  card.configured = true;
+  card.startMs = host::NowMs();
+  if (const char* trace = host::Env("WAVRIX_SIM_TRACE")) {
+    if (Equals(trace, "stderr") || Equals(trace, "-")) {
+      host::TraceToStandardError();
+      card.tracing = true;
+    } else if (host::TraceToFile(trace)) {
+      card.tracing = true;
+    } else {
+      Complain("cannot write trace to ", trace, Length(trace));
+    }
+  }
+  const char* timed = host::Env("WAVRIX_SIM_TIME");
+  card.timed = timed != nullptr && Equals(timed, "1");
+  if (const char* statuses = host::Env("WAVRIX_SIM_STATUS")) {
+    ParseStatuses(statuses);
+  }
+  if (card.statusCount == 0) {
+    card.statuses[card.statusCount++] = kStatusLocked;
+  }
+  if (const char* mask = host::Env("WAVRIX_SIM_GPOE")) {
+    if (!ReadHex(mask, Length(mask), 0xFFFFFFFFU, card.outputEnable)) {
+      Complain("ignoring WAVRIX_SIM_GPOE ", mask, Length(mask));
+    }
+  }
+}
+
+// One trace line: the call as made, then what it meant to the card.
+void Trace(const Line& call, const Line& meaning = Line{}) {
+  Configure();
+  if (!card.tracing) {
+    return;
+  }
+  Line line;
+  Add(line, "btvid_32: ");
+  if (card.timed) {
+    AddUnsigned(line, host::NowMs() - card.startMs, 6);
+    Add(line, " ms  ");
+  }
+  Add(line, call.text, call.length);
+  if (meaning.length != 0) {
+    // The meaning in a column of its own, at least two blanks after the call.
+    const size_t width = call.length < 31 ? 32 : call.length + 1;
+    for (size_t pad = call.length; pad <= width; ++pad) {
+      AddChar(line, ' ');
+    }
+    Add(line, meaning.text, meaning.length);
+  }
+  // The newline always fits: the longest call and meaning leave room.
+  if (line.length == sizeof line.text) {
+    --line.length;
+  }
+  AddChar(line, '\n');
+  host::WriteTrace(line.text, line.length);
+}
+
+Line LineOf(const char* text) {
+  Line line;
+  Add(line, text);
+  return line;
+}
+
+// "I2CHWWrite3(C0, 06, D3) = 0": a call with byte arguments in hex.
+Line HexCall(const char* name, const uint8_t* bytes, size_t count) {
+  Line line = LineOf(name);
+  AddChar(line, '(');
+  for (size_t i = 0; i < count; ++i) {
+    Add(line, i == 0 ? "" : ", ");
+    AddHex(line, bytes[i], 2);
+  }
+  AddChar(line, ')');
+  return line;
+}
+
+// "8-11" or "0, 8-11": the enabled outputs as runs of pin numbers.
+void AddPinRuns(Line& line, uint32_t mask) {
+  if (mask == 0) {
+    Add(line, "none");
+    return;
+  }
+  bool first = true;
+  for (int pin = 0; pin < 32;) {
+    if ((mask >> pin & 1U) == 0) {
+      ++pin;
+      continue;
+    }
+    int last = pin;
+    while (last + 1 < 32 && (mask >> (last + 1) & 1U) != 0) {
+      ++last;
+    }
+    Add(line, first ? "" : ", ");
+    AddDecimal(line, pin);
+    if (last != pin) {
+      AddChar(line, '-');
+      AddDecimal(line, last);
+    }
+    first = false;
+    pin = last + 1;
+  }
+}
+
+// What a write of two bytes told the tuner.
+Line DescribeWrite(uint8_t address, uint8_t first, uint8_t second) {
+  Line meaning;
+  if (address != kTunerAddress) {
+    Add(meaning, "no tuner at this address");
+  } else if ((first & 0x80) != 0) {
+    // A first byte with bit 7 set is the tuner's control byte.
+    Add(meaning, "control ");
+    AddHex(meaning, first, 2);
+    Add(meaning, ", port byte ");
+    AddHex(meaning, second, 2);
+  } else {
+    // The oscillator runs 10.7 MHz above the station, in 62.5 kHz steps; the
+    // station is the broadcast channel (50 kHz raster) nearest to its step.
+    // A 15-bit divider keeps every figure within 32 bits.
+    const int32_t divider = first << 8 | second;
+    const int32_t oscillatorHz = divider * 62500;
+    const int32_t channels = (oscillatorHz - 10700000 + 25000) / 50000;
+    Add(meaning, "divider ");
+    AddDecimal(meaning, divider);
+    Add(meaning, " -> ");
+    AddFixed(meaning, channels * 50, 3);  // kHz, shown in MHz
+    Add(meaning, " MHz station (oscillator ");
+    AddFixed(meaning, divider * 625, 4);  // hundreds of Hz, shown in MHz
+    Add(meaning, " MHz)");
+  }
+  return meaning;
+}
+
+Line DescribeStatus(int status) {
+  Line meaning = LineOf("status ");
+  AddHex(meaning, static_cast<uint32_t>(status), 2);
+  Add(meaning, (status & kStatusLocked) != 0 ? ", PLL locked" : "");
+  Add(meaning, (status & kStatusWantsPreliminary) != 0 ? ", bit 5 set" : "");
+  return meaning;
+}
+
+}  // namespace
+
+int32_t I2CIsInitOK() {
+  Trace(LineOf("I2CIsInitOK() = 1"));
+  return 1;
+}
+
+int32_t I2CInitHWMode(int32_t busClockHz) {
+  Line call = LineOf("I2CInitHWMode(");
+  AddDecimal(call, busClockHz);
+  Add(call, ") = 0");
+  Line meaning = LineOf("I2C bus at ");
+  AddDecimal(meaning, busClockHz);
+  Add(meaning, " Hz");
+  Trace(call, meaning);
+  return 0;
+}
+
+int32_t GPIOIsInitOK() {
+  Trace(LineOf("GPIOIsInitOK() = 1"));
+  return 1;
+}
+
+int32_t SetGPIOMODE(int32_t mode) {
+  Line call = LineOf("SetGPIOMODE(");
+  AddDecimal(call, mode);
+  Add(call, ") = 0");
+  Trace(call);
+  return 0;
+}
+
+int32_t I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
+  const uint8_t bytes[] = {address, first, second};
+  Line call = HexCall("I2CHWWrite3", bytes, 3);
+  Add(call, " = 0");
+  Trace(call, DescribeWrite(address, first, second));
+  return 0;
+}
+
+int32_t I2CHWRead(uint8_t address, uint8_t* value) {
+  Configure();
+  const int status = card.statuses[card.nextStatus];
+  if (card.nextStatus + 1 < card.statusCount) {
+    ++card.nextStatus;
+  }
+  Line call = HexCall("I2CHWRead", &address, 1);
+  if (status == kStatusFails || address != kTunerAddress) {
+    Add(call, " = 1");
+    Trace(call, LineOf("read failed"));
+    return kReadFailed;
+  }
+  *value = static_cast<uint8_t>(status);
+  Add(call, " = 0 -> ");
+  AddHex(call, static_cast<uint32_t>(status), 2);
+  Trace(call, DescribeStatus(status));
+  return 0;
+}
+
+uint32_t GetGPOE() {
+  Configure();
+  Line call = LineOf("GetGPOE() = ");
+  AddHex(call, card.outputEnable, 8);
+  Trace(call);
+  return card.outputEnable;
+}
+
+int32_t SetGPOE(uint32_t mask) {
+  Configure();
+  card.outputEnable = mask;
+  Line call = LineOf("SetGPOE(");
+  AddHex(call, mask, 8);
+  Add(call, ") = 0");
+  Line meaning = LineOf("GPIO outputs ");
+  AddPinRuns(meaning, mask);
+  Add(meaning, " enabled");
+  Trace(call, meaning);
+  return 0;
+}
+
+int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t reserved) {
+  Configure();
+  if (firstBit >= 0 && lastBit < 32 && firstBit <= lastBit) {
+    const auto width = static_cast<uint32_t>(lastBit - firstBit + 1);
+    const uint32_t field = width >= 32 ? 0xFFFFFFFFU : ((1U << width) - 1);
+    card.pinData = (card.pinData & ~(field << firstBit)) |
+                   ((static_cast<uint32_t>(value) & field) << firstBit);
+  }
+  Line call = LineOf("SetGPDATABits(");
+  const int32_t arguments[] = {firstBit, lastBit, value, reserved};
+  for (size_t i = 0; i < 4; ++i) {
+    Add(call, i == 0 ? "" : ", ");
+    AddDecimal(call, arguments[i]);
+  }
+  Add(call, ") = 0");
+  Line meaning = LineOf("data bits ");
+  AddDecimal(meaning, firstBit);
+  Add(meaning, "..");
+  AddDecimal(meaning, lastBit);
+  Add(meaning, " = ");
+  AddDecimal(meaning, value);
+  Trace(call, meaning);
+  return 0;
+}
+
+}  // namespace simcard

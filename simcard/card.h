@@ -1,0 +1,64 @@
+// The simulated card: a card with an FM1216 tuner, as far as Wavrix can see.
+// It keeps the output-enable mask and the pin data, takes divider and control
+// pairs, answers status reads from a script, and traces every call. It is
+// configured only through its environment:
+//
+//   WAVRIX_SIM_TRACE   "stderr" (or "-") traces every call to standard error;
+//                      any other value is a file to write the trace to.
+//   WAVRIX_SIM_TIME    "1": each trace line starts with the milliseconds since
+//                      the first call, so the waits between calls show.
+//   WAVRIX_SIM_STATUS  the status bytes that reads return, in order, as a
+//                      comma-separated list of hex bytes; "fail" makes that
+//                      read fail. The last entry repeats. Default "40": PLL
+//                      locked, no preliminary pair wanted.
+//   WAVRIX_SIM_GPOE    the output-enable mask the card starts with, in hex.
+//
+// This is the card's whole behaviour and trace, with no C library under it,
+// so that every stand-in shares it: the card library (library.cc, as
+// libbtvid_32.so or BTVID_32.DLL) and the exe runner, which gives the Windows
+// program the nine operations itself. Each of them supplies the few things
+// of its surroundings below (namespace host).
+#ifndef WAVRIX_SIMCARD_CARD_H_
+#define WAVRIX_SIMCARD_CARD_H_
+
+// The C forms: the runner is built freestanding for a 32-bit target, where
+// only the compiler's own headers exist.
+#include <stddef.h>  // NOLINT(modernize-deprecated-headers)
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers)
+
+namespace simcard {
+
+/// The nine operations of the card's driver library, with the library's
+/// results, as the simulated card answers them.
+int32_t I2CIsInitOK();
+int32_t I2CInitHWMode(int32_t busClockHz);
+int32_t GPIOIsInitOK();
+int32_t SetGPIOMODE(int32_t mode);
+int32_t I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second);
+/// 1, with `*value` untouched, when the read fails.
+int32_t I2CHWRead(uint8_t address, uint8_t* value);
+uint32_t GetGPOE();
+int32_t SetGPOE(uint32_t mask);
+int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t reserved);
+
+namespace host {
+
+/// The value of environment variable `name`, or null when it is not set.
+const char* Env(const char* name);
+/// A millisecond clock that never goes back; its origin does not matter.
+uint32_t NowMs();
+/// Sends the trace to standard error from now on.
+void TraceToStandardError();
+/// Sends the trace to the file at `path`, made anew; false when it cannot.
+bool TraceToFile(const char* path);
+/// Appends `length` bytes to the trace.
+void WriteTrace(const char* text, size_t length);
+/// Writes `length` bytes of a complaint about the configuration to standard
+/// error.
+void WriteError(const char* text, size_t length);
+
+}  // namespace host
+
+}  // namespace simcard
+
+#endif  // WAVRIX_SIMCARD_CARD_H_
