@@ -4,9 +4,10 @@
 #   scripts/setup.sh native    the Linux build
 #   scripts/setup.sh windows   the Linux build, the Windows cross build and
 #                              zip/unzip for the release archive
-#   scripts/setup.sh all       everything the full test run uses: Wine, clang and
-#                              its sanitizer runtimes, the analysers, valgrind,
-#                              gcovr, GNU MPFR and xmllint
+#   scripts/setup.sh all       everything the full test run uses: Wine, QEMU's
+#                              user-mode emulator, clang and its sanitizer
+#                              runtimes, the analysers, valgrind, gcovr, GNU MPFR
+#                              and xmllint
 set -euo pipefail
 
 what=${1:-all}
@@ -14,8 +15,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils li
 case "$what" in
   native) ;;
   windows) packages+=(g++-mingw-w64-i686 zip unzip) ;;
-  all) packages+=(g++-mingw-w64-i686 zip unzip wine wine32:i386 libmpfr-dev clang libclang-rt-14-dev
-                  clang-tidy cppcheck valgrind gcovr libxml2-utils) ;;
+  all) packages+=(g++-mingw-w64-i686 zip unzip wine wine32:i386 qemu-user libmpfr-dev clang
+                  libclang-rt-14-dev clang-tidy cppcheck valgrind gcovr libxml2-utils) ;;
   *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
 esac
 

@@ -1,6 +1,14 @@
 #include "tests/end_to_end_cases.h"
 
+#include <stdlib.h>
+
+#include <cstdio>
 #include <initializer_list>
+#include <regex>
+#include <sstream>
+
+#include "gtest/gtest.h"
+#include "tests/process.h"
 
 namespace e2e {
 namespace {
@@ -307,6 +315,126 @@ std::vector<Case> Cases() {
        kSetUp,
        {}},
   };
+}
+
+Seen SeenOf(const testproc::Result& result) {
+  Seen seen;
+  seen.exitCode = result.exitCode;
+  seen.out = result.out;
+  seen.raw = result.err;
+  return seen;
+}
+
+void ExpectSeen(const Case& c, const Seen& seen, bool checkStyle) {
+  SCOPED_TRACE(c.name);
+  EXPECT_EQ(seen.exitCode, c.exitCode) << seen.raw.substr(0, 2000);
+  EXPECT_EQ(seen.out, "");
+  ASSERT_EQ(seen.messages.size(), c.messages.size()) << seen.raw.substr(0, 2000);
+  for (size_t i = 0; i < c.messages.size(); ++i) {
+    EXPECT_EQ(seen.messages[i].caption, c.messages[i].caption);
+    EXPECT_TRUE(std::regex_match(seen.messages[i].text, std::regex(c.messages[i].text)))
+        << seen.messages[i].text;
+    if (checkStyle) {
+      EXPECT_EQ(seen.messages[i].style, c.messages[i].style);
+    }
+  }
+  EXPECT_EQ(seen.calls, c.calls);
+  if (seen.waitsSeen) {
+    EXPECT_EQ(seen.waits, c.waits);
+  }
+}
+
+std::string MakeTempDir() {
+  std::string pattern = ::testing::TempDir() + "wavrix_e2e_XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "cannot make a temporary directory";
+  }
+  return pattern;
+}
+
+std::vector<std::string> TracedCalls(const std::string& trace, std::vector<uint32_t>* timesMs) {
+  // "btvid_32: CALL  meaning", or with the time column
+  // "btvid_32:     30 ms  CALL  meaning".
+  std::vector<std::string> calls;
+  std::istringstream lines(trace);
+  std::string line;
+  const std::string prefix = "btvid_32: ";
+  const std::regex timed(R"(^\s*(\d+) ms  )");
+  std::smatch match;
+  while (std::getline(lines, line)) {
+    if (line.rfind(prefix, 0) == 0) {
+      line = line.substr(prefix.size());
+      if (std::regex_search(line, match, timed)) {
+        if (timesMs != nullptr) {
+          timesMs->push_back(static_cast<uint32_t>(std::stoul(match[1].str())));
+        }
+        line = match.suffix().str();
+      }
+      calls.push_back(line.substr(0, line.find("  ")));
+    }
+  }
+  return calls;
+}
+
+std::vector<std::string> StatusEnv(const Case& c) {
+  std::vector<std::string> env;
+  if (!c.status.empty()) {
+    env.push_back("WAVRIX_SIM_STATUS=" + c.status);
+  }
+  return env;
+}
+
+namespace {
+
+struct LocationCase {
+  const char* argument;
+  // The code at the reported offset: its file, or its function where the
+  // compiler keeps no line for it.
+  const char* source;
+  const char* function;
+};
+const LocationCase kLocationCases[] = {
+    // the rounding to 64 bits
+    {"1e19", "app/frequency_command.cc", "app::RunFrequencyCommand"},
+    // the store of the MHz product
+    {"-1e303", "app/frequency_command.cc", "app::RunFrequencyCommand"},
+    // the store of the reading
+    {"1e400", "app/frequency_command.cc", "app::RunFrequencyCommand"},
+    // scaling while reading
+    {"1e5119", "app/decimal.cc", "decimal::"},
+};
+
+uint32_t ReportedOffset(const std::string& text) {
+  std::smatch match;
+  if (!std::regex_search(text, match, std::regex("Runtime error \\d+ at ([0-9A-F]{8})"))) {
+    ADD_FAILURE() << "no fault report in: " << text.substr(0, 500);
+    return 0;
+  }
+  return static_cast<uint32_t>(std::stoul(match[1].str(), nullptr, 16));
+}
+
+}  // namespace
+
+void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
+                          const std::string& image, uint64_t imageBase) {
+  for (const LocationCase& l : kLocationCases) {
+    SCOPED_TRACE(l.argument);
+    Case c;
+    c.commandLine = std::string("wavrix.exe ") + l.argument;
+    c.argument = l.argument;
+    const Seen seen = run(c);
+    ASSERT_EQ(seen.messages.size(), 1u) << seen.raw.substr(0, 2000);
+    // The names of the function (and the functions inlined there) at the
+    // offset, from the build's own debug information.
+    char address[32];
+    std::snprintf(
+        address, sizeof address, "0x%llx",
+        static_cast<unsigned long long>(imageBase + ReportedOffset(seen.messages[0].text)));
+    const std::string code = testproc::Capture(addr2line + " -f -i -C -e " + image + " " + address);
+    EXPECT_TRUE(code.find(l.source) != std::string::npos ||
+                code.find(l.function) != std::string::npos)
+        << code;
+  }
 }
 
 }  // namespace e2e

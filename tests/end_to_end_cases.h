@@ -1,13 +1,17 @@
-// The end-to-end cases: one table that both builds run, the Linux program
-// with its argument, the Windows program with an exact command line, and both
-// must give these results.
+// The end-to-end cases: one table that every run of the programs goes
+// through, the Linux program with its argument, the Windows program with an
+// exact command line (under Wine, and on emulated processors), and all must
+// give these results; and how a run is held to them.
 #ifndef WAVRIX_TESTS_END_TO_END_CASES_H_
 #define WAVRIX_TESTS_END_TO_END_CASES_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/process.h"
 
 namespace e2e {
 
@@ -35,6 +39,45 @@ struct Case {
 };
 
 std::vector<Case> Cases();
+
+/// What one run showed.
+struct Seen {
+  int exitCode = -1;
+  std::string out;
+  std::vector<Message> messages;  ///< texts as shown, not patterns
+  std::vector<std::string> calls;
+  std::vector<uint32_t> waits;
+  bool waitsSeen = false;  ///< whether this run can see the waits
+  std::string raw;         ///< everything the run printed, for failure reports
+};
+
+/// What a finished run showed by itself: its exit code and output. Its
+/// messages, bus calls and waits are each run's own to read.
+Seen SeenOf(const testproc::Result& result);
+
+/// Holds a run to its case: exit code, nothing on standard output, the
+/// messages (their styles when `checkStyle`), the bus calls and, where the
+/// run shows them, the waits.
+void ExpectSeen(const Case& c, const Seen& seen, bool checkStyle);
+
+/// A new directory of its own for one run.
+std::string MakeTempDir();
+
+/// The call part of each line of the simulated card's trace, as
+/// "I2CHWWrite3(C0, 06, D3) = 0"; with the time column on, the times go to
+/// `timesMs`.
+std::vector<std::string> TracedCalls(const std::string& trace,
+                                     std::vector<uint32_t>* timesMs = nullptr);
+
+/// The simulated card's settings for the case: its status script, if any.
+std::vector<std::string> StatusEnv(const Case& c);
+
+/// Runs each argument that ends in a fault report with `run`, and checks with
+/// binutils' `addr2line` over `image`, whose code is laid out from
+/// `imageBase`, that the reported offset lies in the code that detected the
+/// fault.
+void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
+                          const std::string& image, uint64_t imageBase);
 
 }  // namespace e2e
 

@@ -1,0 +1,96 @@
+// The exe runner: starts wavrix.exe on 32-bit x86 Linux, without Windows or
+// Wine, so that the tests can run the very exe that ships on an emulated
+// i486DX or Pentium (qemu-i386 -cpu 486, -cpu pentium) on any host.
+//
+//   wavrix_runner [--elsewhere] PROGRAM.EXE COMMAND-LINE
+//
+// It loads the program as the Windows loader does (pe_image), binds its
+// thirteen imports to its own versions of them (windows_api), and starts it
+// as Windows 9x would: on a stack aligned to 4 bytes only, with the x87
+// control word Windows leaves, 0x027F. COMMAND-LINE is what GetCommandLineA
+// returns, byte for byte. Every MessageBoxA, Sleep and ExitProcess is written
+// on standard error as it happens; the card's nine operations are the
+// simulated card's, configured and traced by the WAVRIX_SIM_* variables.
+// With --elsewhere the image is loaded 256 MiB above its base, so that its
+// base relocations are applied. The runner ends with the program's exit code,
+// or with one of its own (exit_codes.h).
+#include "tests/exe_runner/exit_codes.h"
+#include "tests/exe_runner/linux_i386.h"
+#include "tests/exe_runner/pe_image.h"
+#include "tests/exe_runner/say.h"
+#include "tests/exe_runner/windows_api.h"
+
+namespace {
+
+// The x87 control word a Windows process starts with: every exception
+// masked, rounding to nearest, 53-bit precision.
+constexpr uint16_t kWindowsControlWord = 0x027F;
+const uint16_t windowsControlWord = kWindowsControlWord;
+
+// The program's stack: as much as its header reserves, within reason.
+constexpr uint32_t kLeastStackBytes = 64 * 1024;
+constexpr uint32_t kMostStackBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+// Where the entry point returns to, should it return: Windows would end the
+// process, but wavrix.exe must end itself with ExitProcess.
+extern "C" [[noreturn, gnu::used]] void RunnerEntryReturned() {
+  say::Say("the program returned from its entry point instead of calling ExitProcess");
+  linux_i386::Exit(exe_runner::ReturnedFromEntry);
+}
+
+namespace {
+
+// Calls the entry point on a fresh stack. Before the return address is
+// pushed, the stack pointer is 8 past a multiple of 16; at the entry it is
+// 4 past one: aligned to 4 bytes only, never to 16, as on Windows 9x.
+[[noreturn]] void Enter(uintptr_t entry, uintptr_t stackTop) {
+  const uintptr_t stack = (stackTop & ~uintptr_t{15}) - 8;
+  __asm__ volatile(
+      "movl %0, %%esp\n\t"
+      "pushl $RunnerEntryReturned\n\t"
+      "fninit\n\t"
+      "fldcw %2\n\t"
+      "cld\n\t"
+      "jmp *%1"
+      :
+      : "r"(stack), "r"(entry), "m"(windowsControlWord)
+      : "memory");
+  __builtin_unreachable();
+}
+
+}  // namespace
+
+int RunnerMain(int argc, char** argv, char** envp) {
+  int first = 1;
+  const bool elsewhere = argc > 1 && simcard::Equals(argv[1], "--elsewhere");
+  first += elsewhere ? 1 : 0;
+  if (argc - first != 2) {
+    say::Say("usage: wavrix_runner [--elsewhere] PROGRAM.EXE COMMAND-LINE");
+    return exe_runner::UsageError;
+  }
+  windows_api::SetUp(argv[first + 1], envp);
+  pe_image::Image image;
+  switch (pe_image::Load(argv[first], elsewhere, &windows_api::Resolve, image)) {
+    case pe_image::Outcome::kLoaded:
+      break;
+    case pe_image::Outcome::kNotLoadable:
+      return exe_runner::NotLoadable;
+    case pe_image::Outcome::kImportRefused:
+      return exe_runner::ImportRefused;
+  }
+  windows_api::SetImage(image.base, image.size);
+  uint32_t stackBytes = image.stackReserve < kLeastStackBytes  ? kLeastStackBytes
+                        : image.stackReserve > kMostStackBytes ? kMostStackBytes
+                                                               : image.stackReserve;
+  stackBytes = (stackBytes + 4095) & ~4095U;
+  const uint8_t* stack =
+      linux_i386::MapMemory(0, stackBytes, linux_i386::ProtectRead | linux_i386::ProtectWrite);
+  if (stack == nullptr) {
+    say::Say("no room for the program's stack");
+    return exe_runner::NotLoadable;
+  }
+  linux_i386::CatchFaults(&windows_api::ReportFault);
+  Enter(image.entry, reinterpret_cast<uintptr_t>(stack) + stackBytes);
+}

@@ -1,0 +1,376 @@
+#include "tests/exe_runner/pe_image.h"
+
+#include "tests/exe_runner/linux_i386.h"
+#include "tests/exe_runner/say.h"
+
+namespace pe_image {
+namespace {
+
+constexpr uint32_t kPageBytes = 4096;
+constexpr uint16_t kMachineI386 = 0x14C;
+constexpr uint16_t kOptionalMagicPe32 = 0x10B;
+constexpr uint16_t kRelocationsStripped = 0x0001;
+constexpr uint32_t kImportDirectory = 1;
+constexpr uint32_t kRelocationDirectory = 5;
+constexpr uint32_t kOrdinalFlag = 0x80000000;
+constexpr uint32_t kSectionExecute = 0x20000000;
+constexpr uint32_t kSectionRead = 0x40000000;
+constexpr uint32_t kSectionWrite = 0x80000000;
+// Base relocation kinds: padding, and the one a 32-bit image uses.
+constexpr uint32_t kRelocationPadding = 0;
+constexpr uint32_t kRelocationHighLow = 3;
+// Where a program goes when it is told to load elsewhere.
+constexpr uint32_t kElsewhereBytes = 0x10000000;
+
+// Bytes of a file or of the mapped image, read little-endian with every
+// offset checked against the end.
+struct Bytes {
+  const uint8_t* data;
+  uint32_t size;
+};
+
+bool Within(const Bytes& bytes, uint32_t offset, uint32_t length) {
+  return offset <= bytes.size && length <= bytes.size - offset;
+}
+
+// The `width`-byte value at `offset`; false when it lies past the end.
+bool Read(const Bytes& bytes, uint32_t offset, uint32_t width, uint32_t& value) {
+  if (!Within(bytes, offset, width)) {
+    return false;
+  }
+  value = 0;
+  for (uint32_t i = width; i-- > 0;) {
+    value = value << 8 | bytes.data[offset + i];
+  }
+  return true;
+}
+
+// The zero-terminated name at `offset`, or null when it runs past the end.
+const char* NameAt(const Bytes& bytes, uint32_t offset) {
+  for (uint32_t i = offset; i < bytes.size; ++i) {
+    if (bytes.data[i] == 0) {
+      return reinterpret_cast<const char*>(bytes.data + offset);
+    }
+  }
+  return nullptr;
+}
+
+uint32_t RoundUp(uint32_t value, uint32_t to) {
+  return (value + to - 1) / to * to;
+}
+
+bool NotLoadable(const char* path, const char* why) {
+  say::Say(path, ": ", why);
+  return false;
+}
+
+// What the headers say, checked against the file.
+struct Headers {
+  uint32_t imageBase;
+  uint32_t imageSize;
+  uint32_t headersSize;
+  uint32_t entry;
+  uint32_t stackReserve;
+  uint16_t characteristics;
+  uint32_t sectionTable;  // file offset of the first section header
+  uint32_t sectionCount;
+  uint32_t directory[16][2];  // (RVA, size) of each data directory
+};
+
+bool ReadHeaders(const char* path, const Bytes& file, Headers& h) {
+  uint32_t magic = 0;
+  uint32_t pe = 0;
+  if (!Read(file, 0, 2, magic) || magic != 0x5A4D || !Read(file, 0x3C, 4, pe)) {
+    return NotLoadable(path, "not a Windows program (no MZ header)");
+  }
+  uint32_t signature = 0;
+  uint32_t machine = 0;
+  uint32_t optionalSize = 0;
+  uint32_t optionalMagic = 0;
+  uint32_t characteristics = 0;
+  const uint32_t optional = pe + 24;
+  if (pe > file.size || !Read(file, pe, 4, signature) || signature != 0x4550 ||
+      !Read(file, pe + 4, 2, machine) || !Read(file, pe + 6, 2, h.sectionCount) ||
+      !Read(file, pe + 20, 2, optionalSize) || !Read(file, pe + 22, 2, characteristics) ||
+      !Read(file, optional, 2, optionalMagic)) {
+    return NotLoadable(path, "not a PE image");
+  }
+  h.characteristics = static_cast<uint16_t>(characteristics);
+  if (machine != kMachineI386 || optionalMagic != kOptionalMagicPe32) {
+    return NotLoadable(path, "not a 32-bit x86 image");
+  }
+  uint32_t sectionAlignment = 0;
+  uint32_t directoryCount = 0;
+  if (optionalSize < 96 || !Read(file, optional + 16, 4, h.entry) ||
+      !Read(file, optional + 28, 4, h.imageBase) ||
+      !Read(file, optional + 32, 4, sectionAlignment) ||
+      !Read(file, optional + 56, 4, h.imageSize) || !Read(file, optional + 60, 4, h.headersSize) ||
+      !Read(file, optional + 72, 4, h.stackReserve) ||
+      !Read(file, optional + 92, 4, directoryCount)) {
+    return NotLoadable(path, "its optional header is cut short");
+  }
+  if (directoryCount > 16 || optionalSize < 96 + 8 * directoryCount) {
+    return NotLoadable(path, "its data directories do not fit its optional header");
+  }
+  for (uint32_t i = 0; i < 16; ++i) {
+    h.directory[i][0] = 0;
+    h.directory[i][1] = 0;
+    if (i < directoryCount && (!Read(file, optional + 96 + 8 * i, 4, h.directory[i][0]) ||
+                               !Read(file, optional + 100 + 8 * i, 4, h.directory[i][1]))) {
+      return NotLoadable(path, "its data directories are cut short");
+    }
+  }
+  // Sections are mapped page by page, so each must start on a page.
+  if (sectionAlignment == 0 || sectionAlignment % kPageBytes != 0) {
+    return NotLoadable(path, "its section alignment is not a whole number of pages");
+  }
+  h.sectionTable = optional + optionalSize;
+  if (h.sectionCount == 0 || h.sectionCount > 96 ||
+      !Within(file, h.sectionTable, 40 * h.sectionCount) ||
+      h.sectionTable + 40 * h.sectionCount > h.headersSize || h.headersSize > h.imageSize ||
+      !Within(file, 0, h.headersSize) || h.imageSize == 0 || h.imageSize > 0x40000000U ||
+      h.imageBase % 0x10000 != 0) {
+    return NotLoadable(path, "its headers do not describe an image that fits");
+  }
+  if (h.entry < h.headersSize || h.entry >= h.imageSize) {
+    return NotLoadable(path, "its entry point lies outside its sections");
+  }
+  return true;
+}
+
+// One section header: where its data lies in the file and in memory.
+struct Section {
+  uint32_t address;
+  uint32_t rawOffset;
+  uint32_t copied;  ///< bytes of file data the loader copies
+  uint32_t extent;  ///< bytes it takes in memory
+  uint32_t flags;
+};
+
+// Section `i`, whose header the headers' check has found within the file.
+Section SectionAt(const Bytes& file, const Headers& h, uint32_t i) {
+  const uint32_t header = h.sectionTable + 40 * i;
+  uint32_t virtualSize = 0;
+  uint32_t rawSize = 0;
+  Section section{};
+  (void)Read(file, header + 8, 4, virtualSize);
+  (void)Read(file, header + 12, 4, section.address);
+  (void)Read(file, header + 16, 4, rawSize);
+  (void)Read(file, header + 20, 4, section.rawOffset);
+  (void)Read(file, header + 36, 4, section.flags);
+  // The loader copies the file's data up to the section's size in memory;
+  // what is beyond the data stays zero.
+  section.copied = virtualSize != 0 && virtualSize < rawSize ? virtualSize : rawSize;
+  section.extent = virtualSize > rawSize ? virtualSize : rawSize;
+  return section;
+}
+
+// Copies each section's data from the file to its place in the image.
+bool CopySections(const char* path, const Bytes& file, const Headers& h, uint8_t* image) {
+  for (uint32_t i = 0; i < h.sectionCount; ++i) {
+    const Section section = SectionAt(file, h, i);
+    const uint32_t address = section.address;
+    const uint32_t copied = section.copied;
+    if (address % kPageBytes != 0 || address < h.headersSize ||
+        !Within(Bytes{image, h.imageSize}, address, section.extent)) {
+      return NotLoadable(path, "a section lies outside the image");
+    }
+    if (!Within(file, section.rawOffset, copied)) {
+      return NotLoadable(path, "a section's data runs past the end of the file");
+    }
+    for (uint32_t b = 0; b < copied; ++b) {
+      image[address + b] = file.data[section.rawOffset + b];
+    }
+  }
+  return true;
+}
+
+// Adds `delta` to every address the base relocations name.
+bool Relocate(const char* path, const Headers& h, uint8_t* image, uint32_t delta) {
+  const uint32_t start = h.directory[kRelocationDirectory][0];
+  const uint32_t size = h.directory[kRelocationDirectory][1];
+  const Bytes bytes{image, h.imageSize};
+  if ((h.characteristics & kRelocationsStripped) != 0 || size == 0) {
+    return NotLoadable(path, "it must move but carries no base relocations");
+  }
+  if (!Within(bytes, start, size)) {
+    return NotLoadable(path, "its base relocations lie outside the image");
+  }
+  for (uint32_t block = start; block < start + size;) {
+    uint32_t page = 0;
+    uint32_t blockSize = 0;
+    if (!Read(bytes, block, 4, page) || !Read(bytes, block + 4, 4, blockSize) || blockSize < 8 ||
+        blockSize % 2 != 0 || blockSize > start + size - block) {
+      return NotLoadable(path, "a block of its base relocations is malformed");
+    }
+    for (uint32_t at = block + 8; at < block + blockSize; at += 2) {
+      uint32_t entry = 0;
+      (void)Read(bytes, at, 2, entry);
+      const uint32_t kind = entry >> 12;
+      const uint32_t target = page + (entry & 0xFFF);
+      uint32_t value = 0;
+      if (kind == kRelocationPadding) {
+        continue;
+      }
+      if (kind != kRelocationHighLow || !Read(bytes, target, 4, value)) {
+        return NotLoadable(path, "a base relocation is of a kind or at a place no image has");
+      }
+      value += delta;
+      for (uint32_t b = 0; b < 4; ++b) {
+        image[target + b] = static_cast<uint8_t>(value >> (8 * b));
+      }
+    }
+    block += blockSize;
+  }
+  return true;
+}
+
+// Binds every import to the runner's own function for it. An import the
+// runner does not give, or one by ordinal, is refused.
+Outcome BindImports(const char* path, const Headers& h, uint8_t* image, Resolver resolve) {
+  const Bytes bytes{image, h.imageSize};
+  const uint32_t table = h.directory[kImportDirectory][0];
+  for (uint32_t descriptor = table;; descriptor += 20) {
+    uint32_t lookup = 0;
+    uint32_t nameAt = 0;
+    uint32_t bound = 0;
+    if (!Read(bytes, descriptor, 4, lookup) || !Read(bytes, descriptor + 12, 4, nameAt) ||
+        !Read(bytes, descriptor + 16, 4, bound)) {
+      NotLoadable(path, "its import table runs past the image");
+      return Outcome::kNotLoadable;
+    }
+    if (nameAt == 0 && bound == 0) {
+      return Outcome::kLoaded;
+    }
+    const char* dll = NameAt(bytes, nameAt);
+    if (dll == nullptr) {
+      NotLoadable(path, "an imported DLL's name runs past the image");
+      return Outcome::kNotLoadable;
+    }
+    // Without a separate lookup table, the names sit in the address table.
+    lookup = lookup != 0 ? lookup : bound;
+    for (uint32_t i = 0;; ++i) {
+      uint32_t thunk = 0;
+      if (!Read(bytes, lookup + 4 * i, 4, thunk) || !Within(bytes, bound + 4 * i, 4)) {
+        NotLoadable(path, "an import list runs past the image");
+        return Outcome::kNotLoadable;
+      }
+      if (thunk == 0) {
+        break;
+      }
+      if ((thunk & kOrdinalFlag) != 0) {
+        say::Say("refused import by ordinal from ", dll,
+                 ": the runner binds imports by name only, as wavrix.exe must");
+        return Outcome::kImportRefused;
+      }
+      const char* name =
+          thunk <= 0xFFFFFFFDU ? NameAt(bytes, thunk + 2) : nullptr;  // after the hint
+      if (name == nullptr) {
+        NotLoadable(path, "an imported name runs past the image");
+        return Outcome::kNotLoadable;
+      }
+      void* function = resolve(dll, name);
+      if (function == nullptr) {
+        say::Line line = say::Start();
+        simcard::Add(line, "refused import ");
+        simcard::Add(line, dll);
+        simcard::Add(line, "!");
+        simcard::Add(line, name);
+        simcard::Add(line, ": the runner gives only the thirteen functions wavrix.exe may import");
+        say::Emit(line);
+        return Outcome::kImportRefused;
+      }
+      const auto address = reinterpret_cast<uintptr_t>(function);
+      for (uint32_t b = 0; b < 4; ++b) {
+        image[bound + 4 * i + b] = static_cast<uint8_t>(address >> (8 * b));
+      }
+    }
+  }
+}
+
+// Gives the headers and each section the access the image asks for: code
+// that may run, data that may be written, nothing more.
+void ProtectSections(const Bytes& file, const Headers& h, uintptr_t base) {
+  (void)linux_i386::Protect(base, RoundUp(h.headersSize, kPageBytes), linux_i386::ProtectRead);
+  for (uint32_t i = 0; i < h.sectionCount; ++i) {
+    const Section section = SectionAt(file, h, i);
+    const uint32_t flags = section.flags;
+    const int access = ((flags & kSectionRead) != 0 ? linux_i386::ProtectRead : 0) |
+                       ((flags & kSectionWrite) != 0 ? linux_i386::ProtectWrite : 0) |
+                       ((flags & kSectionExecute) != 0 ? linux_i386::ProtectExecute : 0);
+    (void)linux_i386::Protect(base + section.address, RoundUp(section.extent, kPageBytes), access);
+  }
+}
+
+// The whole file, in memory of its own.
+bool ReadFile(const char* path, Bytes& file) {
+  const int fd = linux_i386::Open(path, linux_i386::OpenReadOnly, 0);
+  if (linux_i386::Failed(fd)) {
+    return NotLoadable(path, "cannot open it");
+  }
+  const intptr_t size = linux_i386::FileSize(fd);
+  uint8_t* data = size > 0
+                      ? linux_i386::MapMemory(0, static_cast<size_t>(size),
+                                              linux_i386::ProtectRead | linux_i386::ProtectWrite)
+                      : nullptr;
+  if (data == nullptr) {
+    linux_i386::Close(fd);
+    return NotLoadable(path, "cannot read it");
+  }
+  intptr_t got = 0;
+  for (intptr_t part = 1; got < size && part > 0; got += part) {
+    part = linux_i386::Read(fd, data + got, static_cast<size_t>(size - got));
+    if (linux_i386::Failed(part)) {
+      got = -1;
+      break;
+    }
+  }
+  linux_i386::Close(fd);
+  if (got != size) {
+    return NotLoadable(path, "cannot read it");
+  }
+  file = Bytes{data, static_cast<uint32_t>(size)};
+  return true;
+}
+
+}  // namespace
+
+Outcome Load(const char* path, bool elsewhere, Resolver resolve, Image& image) {
+  Bytes file{};
+  Headers h{};
+  if (!ReadFile(path, file) || !ReadHeaders(path, file, h)) {
+    return Outcome::kNotLoadable;
+  }
+  const uint32_t wanted = h.imageBase + (elsewhere ? kElsewhereBytes : 0);
+  uint8_t* base = linux_i386::MapMemory(wanted, h.imageSize,
+                                        linux_i386::ProtectRead | linux_i386::ProtectWrite);
+  if (base == nullptr) {
+    NotLoadable(path, "no room for the image in memory");
+    return Outcome::kNotLoadable;
+  }
+  const auto mapped = reinterpret_cast<uintptr_t>(base);
+  for (uint32_t b = 0; b < h.headersSize; ++b) {
+    base[b] = file.data[b];
+  }
+  if (!CopySections(path, file, h, base)) {
+    return Outcome::kNotLoadable;
+  }
+  const uint32_t delta = static_cast<uint32_t>(mapped) - h.imageBase;
+  if (delta != 0 && !Relocate(path, h, base, delta)) {
+    return Outcome::kNotLoadable;
+  }
+  if (h.directory[kImportDirectory][1] != 0) {
+    const Outcome bound = BindImports(path, h, base, resolve);
+    if (bound != Outcome::kLoaded) {
+      return bound;
+    }
+  }
+  ProtectSections(file, h, mapped);
+  image.base = mapped;
+  image.size = h.imageSize;
+  image.entry = image.base + h.entry;
+  image.stackReserve = h.stackReserve;
+  return Outcome::kLoaded;
+}
+
+}  // namespace pe_image

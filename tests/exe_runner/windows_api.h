@@ -1,0 +1,27 @@
+// The thirteen functions wavrix.exe imports, as the runner gives them: the
+// four of Windows, recorded on standard error, and the card's nine, answered
+// by the simulated card.
+#ifndef WAVRIX_TESTS_EXE_RUNNER_WINDOWS_API_H_
+#define WAVRIX_TESTS_EXE_RUNNER_WINDOWS_API_H_
+
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers): freestanding build
+
+namespace windows_api {
+
+/// What the program will see: its command line, as GetCommandLineA gives
+/// it, and the environment the simulated card reads.
+void SetUp(char* commandLine, char** environment);
+
+/// The runner's function for `name` of `dll` (its name in any case), or
+/// null when it is not one of the thirteen.
+void* Resolve(const char* dll, const char* name);
+
+/// Tells where the program lies, so that a fault can be located in it.
+void SetImage(uintptr_t base, uint32_t size);
+
+/// Reports a processor fault at `instruction` and ends the runner.
+[[noreturn]] void ReportFault(int signal, uint32_t instruction);
+
+}  // namespace windows_api
+
+#endif  // WAVRIX_TESTS_EXE_RUNNER_WINDOWS_API_H_

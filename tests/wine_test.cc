@@ -1,0 +1,194 @@
+// The Windows program under Wine, next to the simulated BTVID_32.DLL: the
+// end-to-end table, once as current Windows and once as Windows 98, the fault
+// locations, and the unit tests built for Windows. Wine runs 32-bit Windows
+// programs with 32-bit Linux code, so these run only where this machine's
+// kernel runs 32-bit programs; elsewhere they are skipped, saying so, and the
+// emulated runs (emulated_test.cc) hold the exe to the table alone.
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "tests/end_to_end_cases.h"
+#include "tests/exe_runner/exit_codes.h"
+#include "tests/process.h"
+
+namespace {
+
+const std::string kBin = WAVRIX_WIN32_BIN;
+
+// Whether this machine's kernel runs 32-bit x86 programs, found by starting
+// one: the exe runner is such a program, static and needing nothing else,
+// and answers a bare call with its usage. WAVRIX_TEST_NO_32BIT=1 makes the
+// answer no, to try what a host without them does.
+std::string Kernel32BitTrouble() {
+  const char* imitated = std::getenv("WAVRIX_TEST_NO_32BIT");
+  if (imitated != nullptr && std::string(imitated) == "1") {
+    return "this machine's kernel runs no 32-bit programs (WAVRIX_TEST_NO_32BIT=1)";
+  }
+  const testproc::Result probe = testproc::Run({WAVRIX_RUNNER}, {}, e2e::MakeTempDir());
+  if (probe.exitCode != exe_runner::UsageError) {
+    return "this machine's kernel runs no 32-bit programs";
+  }
+  return "";
+}
+
+// Why the Wine runs cannot run here, or "" when they can.
+std::string WineMissing() {
+  if (std::system("command -v wine >/dev/null 2>&1") != 0) {
+    return "Wine is not installed";
+  }
+  if (testproc::ReadFile(kBin + "/wavrix.exe").empty()) {
+    return "the Windows build is missing";
+  }
+  return Kernel32BitTrouble();
+}
+
+class WineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string missing = WineMissing(); !missing.empty()) {
+      GTEST_SKIP() << missing;
+    }
+  }
+};
+
+std::string WindowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& ch : path) {
+    ch = ch == '/' ? '\\' : ch;
+  }
+  return path;
+}
+
+uint32_t Hex(const std::string& text) {
+  return static_cast<uint32_t>(std::stoul(text, nullptr, 16));
+}
+
+// Undoes the escapes of Wine's relay log in a logged string.
+std::string Unescape(const std::string& logged) {
+  std::string text;
+  for (size_t i = 0; i < logged.size(); ++i) {
+    if (logged[i] != '\\' || i + 1 == logged.size()) {
+      text += logged[i];
+      continue;
+    }
+    const char next = logged[++i];
+    text += next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
+  }
+  return text;
+}
+
+// Which Windows Wine presents to the program.
+enum class Presented { kCurrent, kWindows98 };
+
+// The Windows program under Wine, started by the launcher with the exact
+// command line; Wine's relay log shows every MessageBoxA and Sleep it made.
+// For Windows 98 the program runs as a copy named wavrix98.exe, which the
+// tests' Wine prefix presents with that version (its AppDefaults).
+e2e::Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
+  const std::string dir = e2e::MakeTempDir();
+  std::string exe = kBin + "/wavrix.exe";
+  if (windows == Presented::kWindows98) {
+    exe = dir + "/wavrix98.exe";
+    testproc::WriteFile(exe, testproc::ReadFile(kBin + "/wavrix.exe"));
+    testproc::WriteFile(dir + "/BTVID_32.DLL", testproc::ReadFile(kBin + "/BTVID_32.DLL"));
+  }
+  testproc::WriteFile(dir + "/command-line", c.commandLine);
+  std::vector<std::string> env = e2e::StatusEnv(c);
+  env.push_back("WAVRIX_SIM_TRACE=trace.txt");
+  // Each line of the log starts with the process and thread ids; Wine's own
+  // services log their calls too. +ver tells the version each process got,
+  // +actctx how the program's manifest was read.
+  env.push_back("WINEDEBUG=+relay,+pid,+ver,+actctx");
+  const testproc::Result result =
+      testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, kBin + "/launcher.exe",
+                     WindowsPath(exe), "command-line"},
+                    env, dir);
+
+  e2e::Seen seen = e2e::SeenOf(result);
+  seen.waitsSeen = true;
+  const std::regex messageBox(
+      R"re(Call user32\.MessageBoxA\(([0-9a-f]{8}),[0-9a-f]{8} "((?:[^"\\]|\\.)*)",[0-9a-f]{8} "((?:[^"\\]|\\.)*)",([0-9a-f]{8})\))re");
+  const std::regex sleep(R"(Call KERNEL32\.Sleep\(([0-9a-f]{8})\))");
+  std::smatch match;
+  std::string pid = "(none)";
+  if (std::regex_search(result.err, match, std::regex("launcher: process ([0-9a-f]{4})"))) {
+    pid = match[1].str() + ":";
+  }
+  // Windows 98 is version 4.10 on the Windows 9x platform (1); current
+  // Windows is on the NT platform (2).
+  const std::regex version(R"(trace:ver:version_init got (\d+\.\d+) platform (\d))");
+  const std::regex manifestTrouble(":(err|warn|fixme):actctx:");
+  std::string presented;
+  bool manifestRead = false;
+  std::istringstream lines(result.err);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(pid, 0) != 0) {
+      continue;
+    }
+    // A manifest Windows cannot take stops the program; Wine says why.
+    EXPECT_FALSE(std::regex_search(line, manifestTrouble)) << line;
+    manifestRead =
+        manifestRead ||
+        line.find("parse_assembly_identity_elem name=L\"Wavrix.Wavrix\"") != std::string::npos;
+    if (std::regex_search(line, match, version)) {
+      presented = match[1].str() + " platform " + match[2].str();
+    } else if (std::regex_search(line, match, messageBox)) {
+      EXPECT_EQ(match[1].str(), "00000000") << "a message box must have no owner window";
+      seen.messages.push_back({Unescape(match[3]), Unescape(match[2]), Hex(match[4])});
+    } else if (std::regex_search(line, match, sleep)) {
+      seen.waits.push_back(Hex(match[1]));
+    }
+  }
+  EXPECT_TRUE(manifestRead) << "the program's manifest was not read";
+  if (windows == Presented::kWindows98) {
+    EXPECT_EQ(presented, "4.10 platform 1") << "Wine did not present Windows 98";
+  } else {
+    EXPECT_NE(presented.find("platform 2"), std::string::npos) << presented;
+  }
+  seen.calls = e2e::TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
+  return seen;
+}
+
+TEST_F(WineTest, WindowsProgram) {
+  for (const e2e::Case& c : e2e::Cases()) {
+    e2e::ExpectSeen(c, RunWine(c), true);
+  }
+}
+
+TEST_F(WineTest, WindowsProgramPresentingWindows98) {
+  for (const e2e::Case& c : e2e::Cases()) {
+    e2e::ExpectSeen(c, RunWine(c, Presented::kWindows98), true);
+  }
+}
+
+TEST_F(WineTest, WindowsFaultLocationPointsAtTheDetectingCode) {
+  const std::string exe = kBin + "/wavrix.exe";
+  // The offset is from the image's base; the debug information is laid out
+  // for the base the exe was linked for.
+  std::smatch match;
+  const std::string header = testproc::Capture("i686-w64-mingw32-objdump -p " + exe);
+  ASSERT_TRUE(std::regex_search(header, match, std::regex("ImageBase\\s+([0-9a-fA-F]+)")));
+  e2e::ExpectFaultLocations([](const e2e::Case& c) { return RunWine(c); },
+                            "i686-w64-mingw32-addr2line", exe,
+                            std::stoull(match[1].str(), nullptr, 16));
+}
+
+// The unit tests built for Windows, so that both builds read numbers and
+// drive the bus bit for bit alike: GoogleTest's own verdict, every test
+// passed and there were tests.
+TEST_F(WineTest, WindowsUnitTests) {
+  const testproc::Result run =
+      testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, kBin + "/wavrix_unit_tests.exe"},
+                    {}, e2e::MakeTempDir());
+  EXPECT_EQ(run.exitCode, 0) << run.out.substr(run.out.size() > 4000 ? run.out.size() - 4000 : 0);
+  EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\[  PASSED  \] [1-9][0-9]* tests?\.)")))
+      << run.out.substr(run.out.size() > 4000 ? run.out.size() - 4000 : 0);
+  EXPECT_EQ(run.out.find("[  FAILED  ]"), std::string::npos);
+}
+
+}  // namespace
