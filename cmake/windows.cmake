@@ -4,9 +4,11 @@
 # that imports four functions of Windows and the card's nine operations.
 
 # i486 instructions and x87 arithmetic only: no CMOV, FCOMI or anything later,
-# no MMX or SSE. The number rules are defined on the x87 anyway.
+# no MMX or SSE. The number rules are defined on the x87 anyway. No CET either,
+# whatever CFLAGS ask: its endbr32 is an invalid opcode before the Pentium Pro,
+# and the compiler refuses it for the i486.
 add_compile_options(-march=i486 -mtune=generic -mfpmath=387 -mno-mmx -mno-sse -mno-sse2
-  -mno-3dnow)
+  -mno-3dnow -fcf-protection=none)
 add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 WIN32_LEAN_AND_MEAN)
 # The test helpers (the simulated card, the unit tests, the launcher) carry
 # their C and C++ runtimes inside, so that Wine needs no runtime DLLs for them.
@@ -14,20 +16,20 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 enable_language(RC)
 
-# Every date in the exe comes from the last commit, so that a rebuild from the
-# same source gives the same bytes: SOURCE_DATE_EPOCH when it is set, else
-# the time of the last commit (0 outside a git checkout).
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(WAVRIX_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
-else()
-  execute_process(COMMAND git log -1 --format=%ct
-    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-    OUTPUT_VARIABLE WAVRIX_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
-    RESULT_VARIABLE git_status ERROR_QUIET)
-  if(NOT git_status EQUAL 0 OR NOT WAVRIX_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
-    set(WAVRIX_SOURCE_DATE_EPOCH 0)
-  endif()
-endif()
+# Every date in the exe and the release archive comes from the last commit, so
+# that a rebuild from the same source gives the same bytes: SOURCE_DATE_EPOCH
+# when it is set, else the time of the last commit (0 outside a git checkout).
+# It is read at every build, not at configure time, into a file that changes
+# only with the date: a new commit relinks the program with its date.
+set(WAVRIX_SOURCE_DATE_FILE ${CMAKE_BINARY_DIR}/source-date-epoch)
+add_custom_target(source_date_epoch
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DOUTPUT=${WAVRIX_SOURCE_DATE_FILE}
+    -P ${CMAKE_SOURCE_DIR}/cmake/source_date_epoch.cmake
+  BYPRODUCTS ${WAVRIX_SOURCE_DATE_FILE}
+  VERBATIM)
+# Runs a command with SOURCE_DATE_EPOCH set from that file.
+set(WAVRIX_WITH_SOURCE_DATE bash ${CMAKE_SOURCE_DIR}/cmake/with_source_date.sh
+  ${WAVRIX_SOURCE_DATE_FILE})
 # No path of the machine that built it ends up in the program.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 
@@ -66,8 +68,9 @@ function(wavrix_windows_targets)
     -Wl,--dynamicbase -Wl,--nxcompat -Wl,--gc-sections)
   target_link_libraries(wavrix PRIVATE wavrix_core ${import_lib} kernel32 user32 gcc)
   # The linker writes SOURCE_DATE_EPOCH as the image's time stamp.
-  set_target_properties(wavrix PROPERTIES CXX_LINKER_LAUNCHER
-    "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${WAVRIX_SOURCE_DATE_EPOCH}")
+  add_dependencies(wavrix source_date_epoch)
+  set_target_properties(wavrix PROPERTIES LINK_DEPENDS ${WAVRIX_SOURCE_DATE_FILE}
+    CXX_LINKER_LAUNCHER "${WAVRIX_WITH_SOURCE_DATE}")
 
   # The simulated card as BTVID_32.DLL, exporting the same undecorated names.
   set_target_properties(btvid_32 PROPERTIES PREFIX "" OUTPUT_NAME BTVID_32 SUFFIX ".DLL")
@@ -76,7 +79,7 @@ function(wavrix_windows_targets)
   # The release archive: the very code the tests ran, without its debug
   # information, and the README, packed the same way on every machine.
   add_custom_target(release
-    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${WAVRIX_SOURCE_DATE_EPOCH}
+    COMMAND ${WAVRIX_WITH_SOURCE_DATE}
       bash ${CMAKE_SOURCE_DIR}/scripts/pack_release.sh ${CMAKE_STRIP} $<TARGET_FILE:wavrix>
       ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR} wavrix-${PROJECT_VERSION}-win32
     DEPENDS wavrix

@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1000}
-bash scripts/setup.sh native
+source scripts/need.sh
+need native cmake ninja cc c++ "<benchmark/benchmark.h>"
 cmake --preset native >/dev/null
 cmake --build --preset native --target wavrix btvid_32 wavrix_bench run_timer yardstick >/dev/null
 bin=build/native/bin

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release twice, from two copies of the source in different
 # folders, one after the other, and requires byte-identical archives and
-# checksum files, and that each SHA256SUMS checks out. The copies hold the
-# files git tracks or would track, as they are in the work tree.
+# checksum files, and that each SHA256SUMS checks out. The copies are the last
+# commit as `git archive` gives it: what is checked is the commit, not the
+# work tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
@@ -13,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 build() {
   local copy=$1
   mkdir -p "$work/$copy"
-  git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$work/$copy"
+  git archive --format=tar HEAD | tar -x -C "$work/$copy"
   (cd "$work/$copy" && bash scripts/release.sh >/dev/null)
   (cd "$work/$copy/build/win32" && sha256sum -c SHA256SUMS)
 }

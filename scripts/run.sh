@@ -3,7 +3,8 @@
 # trace of every call on standard error. Arguments go to wavrix (default 98.5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh native
+source scripts/need.sh
+need native cmake ninja cc c++
 cmake --preset native >/dev/null
 cmake --build --preset native --target wavrix btvid_32 >/dev/null
 [ $# -gt 0 ] || set -- 98.5

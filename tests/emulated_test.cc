@@ -110,14 +110,11 @@ TEST_F(EmulatedTest, WindowsFaultLocationPointsAtTheDetectingCode) {
 }
 
 // The check bites: a program of a few lines built for the i686, whose one
-// choice the compiler makes with a CMOV, is stopped on the i486 and the
-// Pentium, and runs on the Pentium II, which has the instruction.
+// choice the compiler makes with a CMOV (the file checks find it there), is
+// stopped on the i486 and the Pentium, and runs on the Pentium II, which has
+// the instruction.
 TEST_F(EmulatedTest, AnInstructionTheProcessorLacksStopsTheProgram) {
   const std::string probe = kBin + "/cmov_probe.exe";
-  ASSERT_TRUE(std::regex_search(
-      testproc::Capture("i686-w64-mingw32-objdump -d --no-show-raw-insn " + probe),
-      std::regex(R"(\tcmov\w+)")))
-      << "the probe holds no CMOV, so it proves nothing";
   struct Row {
     const char* cpu;
     int exitCode;

@@ -1,0 +1,43 @@
+# Sourced by the scripts that build: `need KIND TOOL...` makes sure the tools
+# are there before anything runs. A tool is a command, one of several
+# commands written "a|b", or a C++ header written "<name.h>". When any is
+# missing, the Debian set-up for KIND (scripts/setup.sh KIND) installs it where
+# it can: on Debian, as root or with sudo. Elsewhere, or if that did not help,
+# the missing tools are named and the script stops.
+
+# The tools among the arguments that this machine lacks, one per line.
+missing_tools() {
+  local tool
+  for tool in "$@"; do
+    case $tool in
+      "<"*">")
+        printf '#include %s\n' "$tool" | c++ -fsyntax-only -x c++ - >/dev/null 2>&1 ||
+          echo "$tool"
+        ;;
+      *)
+        local found=""
+        local name
+        for name in ${tool//|/ }; do
+          command -v "$name" >/dev/null && found=$name && break
+        done
+        [ -n "$found" ] || echo "$tool"
+        ;;
+    esac
+  done
+}
+
+need() {
+  local kind=$1
+  shift
+  local missing
+  missing=$(missing_tools "$@")
+  [ -n "$missing" ] || return 0
+  if [ -f /etc/debian_version ] && command -v apt-get >/dev/null &&
+    { [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null; }; then
+    bash "$(dirname "${BASH_SOURCE[0]}")/setup.sh" "$kind"
+    missing=$(missing_tools "$@")
+    [ -n "$missing" ] || return 0
+  fi
+  echo "missing: $(echo $missing); install them with this system's packages" >&2
+  exit 1
+}
