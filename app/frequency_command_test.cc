@@ -6,7 +6,7 @@
 
 #include "gtest/gtest.h"
 #include "platform/fpu.h"
-#include "tests/fake_card.h"
+#include "tests/fake/fake_card.h"
 
 namespace app {
 namespace {

@@ -18,38 +18,29 @@
 #define BTVID_32_CALL
 #endif
 
-// Marks the operations as exported when the simulated card itself is built.
-#if defined(BTVID_32_BUILDING_LIBRARY) && defined(_WIN32)
-#define BTVID_32_API __declspec(dllexport)
-#elif defined(BTVID_32_BUILDING_LIBRARY)
-#define BTVID_32_API __attribute__((visibility("default")))
-#else
-#define BTVID_32_API
-#endif
-
 extern "C" {
 
 /// Asks whether the I2C side of the card is ready. Result not examined.
-BTVID_32_API int32_t BTVID_32_CALL I2CIsInitOK(void);
+int32_t BTVID_32_CALL I2CIsInitOK(void);
 /// Puts the I2C controller into hardware mode at the given bus clock (Hz).
-BTVID_32_API int32_t BTVID_32_CALL I2CInitHWMode(int32_t bus_clock_hz);
+int32_t BTVID_32_CALL I2CInitHWMode(int32_t bus_clock_hz);
 /// Asks whether the general-purpose pin side of the card is ready.
-BTVID_32_API int32_t BTVID_32_CALL GPIOIsInitOK(void);
+int32_t BTVID_32_CALL GPIOIsInitOK(void);
 /// Selects how the general-purpose pins are driven.
-BTVID_32_API int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode);
+int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode);
 /// Sends `first` then `second` to the device at `address` in one transfer.
-BTVID_32_API int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second);
+int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second);
 /// Reads one byte from the device at `address` into `*value`. A low result
 /// byte of 1 means the read failed and `*value` was not written.
-BTVID_32_API int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value);
+int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value);
 /// The card's general-purpose output-enable mask, one bit per pin.
-BTVID_32_API uint32_t BTVID_32_CALL GetGPOE(void);
+uint32_t BTVID_32_CALL GetGPOE(void);
 /// Replaces the output-enable mask.
-BTVID_32_API int32_t BTVID_32_CALL SetGPOE(uint32_t mask);
+int32_t BTVID_32_CALL SetGPOE(uint32_t mask);
 /// Writes `value` into the data pins `first_bit`..`last_bit`. A low result
 /// byte of 0 means success.
-BTVID_32_API int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit, int32_t value,
-                                                 int32_t reserved);
+int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit, int32_t value,
+                                    int32_t reserved);
 
 }  // extern "C"
 

@@ -47,9 +47,9 @@ function(wavrix_windows_targets)
 
   set(WAVRIX_VERSION_QUAD ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
   set(WAVRIX_MANIFEST ${CMAKE_BINARY_DIR}/wavrix.manifest)
-  set(WAVRIX_ICON ${CMAKE_SOURCE_DIR}/platform/icon/wavrix.ico)
-  configure_file(${CMAKE_SOURCE_DIR}/platform/wavrix.manifest.in ${WAVRIX_MANIFEST} @ONLY)
-  configure_file(${CMAKE_SOURCE_DIR}/platform/wavrix.rc.in ${CMAKE_BINARY_DIR}/wavrix.rc @ONLY)
+  set(WAVRIX_ICON ${CMAKE_SOURCE_DIR}/assets/wavrix.ico)
+  configure_file(${CMAKE_SOURCE_DIR}/assets/wavrix.manifest.in ${WAVRIX_MANIFEST} @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/assets/wavrix.rc.in ${CMAKE_BINARY_DIR}/wavrix.rc @ONLY)
   set_source_files_properties(${CMAKE_BINARY_DIR}/wavrix.rc PROPERTIES
     OBJECT_DEPENDS "${WAVRIX_MANIFEST};${WAVRIX_ICON}")
   add_executable(wavrix WIN32 app/entry_win32.cc platform/win32.cc ${CMAKE_BINARY_DIR}/wavrix.rc)

@@ -12,7 +12,7 @@
 
 #include "app/frequency_command.h"
 #include "fuzz/fuzz_check.h"
-#include "tests/fake_card.h"
+#include "tests/fake/fake_card.h"
 
 namespace {
 

@@ -12,6 +12,11 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+// The DLL exports the nine operations by their undecorated names.
+#define SIMCARD_EXPORT __declspec(dllexport)
+#else
+// The shared library exports them (and, by its version script, only them).
+#define SIMCARD_EXPORT __attribute__((visibility("default")))
 #endif
 
 namespace simcard::host {
@@ -62,40 +67,40 @@ void WriteError(const char* text, size_t length) {
 
 extern "C" {
 
-int32_t BTVID_32_CALL I2CIsInitOK(void) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL I2CIsInitOK(void) {
   return simcard::I2CIsInitOK();
 }
 
-int32_t BTVID_32_CALL I2CInitHWMode(int32_t bus_clock_hz) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL I2CInitHWMode(int32_t bus_clock_hz) {
   return simcard::I2CInitHWMode(bus_clock_hz);
 }
 
-int32_t BTVID_32_CALL GPIOIsInitOK(void) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL GPIOIsInitOK(void) {
   return simcard::GPIOIsInitOK();
 }
 
-int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode) {
   return simcard::SetGPIOMODE(mode);
 }
 
-int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
   return simcard::I2CHWWrite3(address, first, second);
 }
 
-int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value) {
   return simcard::I2CHWRead(address, value);
 }
 
-uint32_t BTVID_32_CALL GetGPOE(void) {
+SIMCARD_EXPORT uint32_t BTVID_32_CALL GetGPOE(void) {
   return simcard::GetGPOE();
 }
 
-int32_t BTVID_32_CALL SetGPOE(uint32_t mask) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL SetGPOE(uint32_t mask) {
   return simcard::SetGPOE(mask);
 }
 
-int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit, int32_t value,
-                                    int32_t reserved) {
+SIMCARD_EXPORT int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit,
+                                                   int32_t value, int32_t reserved) {
   return simcard::SetGPDATABits(first_bit, last_bit, value, reserved);
 }
 

@@ -10,8 +10,8 @@
 
 #include "gtest/gtest.h"
 #include "tests/end_to_end_cases.h"
-#include "tests/exe_runner/exit_codes.h"
 #include "tests/process.h"
+#include "tools/exe_runner/exit_codes.h"
 
 namespace {
 

@@ -55,13 +55,13 @@ const std::regex kRuntimeSymbol(
 TEST(IconFilesTest, AreMadeFromTheirDrawing) {
   const std::string source = WAVRIX_SOURCE_DIR;
   const std::string out = ::testing::TempDir() + "wavrix_icon";
-  ASSERT_EQ(std::system((std::string(WAVRIX_MAKE_ICON) + " " + source +
-                         "/platform/icon/wavrix_icon.txt " + out + ".ico " + out + ".png")
+  ASSERT_EQ(std::system((std::string(WAVRIX_MAKE_ICON) + " " + source + "/assets/wavrix_icon.txt " +
+                         out + ".ico " + out + ".png")
                             .c_str()),
             0);
-  EXPECT_EQ(testproc::ReadFile(out + ".ico"),
-            testproc::ReadFile(source + "/platform/icon/wavrix.ico"));
-  EXPECT_EQ(testproc::ReadFile(out + ".png"), testproc::ReadFile(source + "/docs/wavrix-icon.png"));
+  EXPECT_EQ(testproc::ReadFile(out + ".ico"), testproc::ReadFile(source + "/assets/wavrix.ico"));
+  EXPECT_EQ(testproc::ReadFile(out + ".png"),
+            testproc::ReadFile(source + "/assets/wavrix-icon.png"));
 }
 
 #if !defined(WAVRIX_INSTRUMENTED)

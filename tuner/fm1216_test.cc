@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/fake_card.h"
+#include "tests/fake/fake_card.h"
 
 namespace fm1216 {
 namespace {

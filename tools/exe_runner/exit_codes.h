@@ -1,7 +1,7 @@
 // The exe runner's own exit codes, apart from the codes the program ends with
 // (0, 205 and 207 for wavrix.exe). The tests read them too.
-#ifndef WAVRIX_TESTS_EXE_RUNNER_EXIT_CODES_H_
-#define WAVRIX_TESTS_EXE_RUNNER_EXIT_CODES_H_
+#ifndef WAVRIX_TOOLS_EXE_RUNNER_EXIT_CODES_H_
+#define WAVRIX_TOOLS_EXE_RUNNER_EXIT_CODES_H_
 
 namespace exe_runner {
 
@@ -18,4 +18,4 @@ inline constexpr int ReturnedFromEntry = 244;
 
 }  // namespace exe_runner
 
-#endif  // WAVRIX_TESTS_EXE_RUNNER_EXIT_CODES_H_
+#endif  // WAVRIX_TOOLS_EXE_RUNNER_EXIT_CODES_H_

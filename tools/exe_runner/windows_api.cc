@@ -1,10 +1,10 @@
-#include "tests/exe_runner/windows_api.h"
+#include "tools/exe_runner/windows_api.h"
 
 #include "simcard/card.h"
 #include "simcard/text.h"
-#include "tests/exe_runner/exit_codes.h"
-#include "tests/exe_runner/linux_i386.h"
-#include "tests/exe_runner/say.h"
+#include "tools/exe_runner/exit_codes.h"
+#include "tools/exe_runner/linux_i386.h"
+#include "tools/exe_runner/say.h"
 
 // Windows calls its functions with __stdcall: arguments on the stack, removed
 // by the callee.

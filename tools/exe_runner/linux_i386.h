@@ -2,8 +2,8 @@
 // directly: the runner carries no C library, so that it runs as it is on an
 // emulated i486, and on a host that has no 32-bit libraries at all. Results
 // follow the kernel's own convention: -errno on failure.
-#ifndef WAVRIX_TESTS_EXE_RUNNER_LINUX_I386_H_
-#define WAVRIX_TESTS_EXE_RUNNER_LINUX_I386_H_
+#ifndef WAVRIX_TOOLS_EXE_RUNNER_LINUX_I386_H_
+#define WAVRIX_TOOLS_EXE_RUNNER_LINUX_I386_H_
 
 #include <stddef.h>  // NOLINT(modernize-deprecated-headers): freestanding build
 #include <stdint.h>  // NOLINT(modernize-deprecated-headers)
@@ -59,4 +59,4 @@ void CatchFaults(FaultHandler handler);
 /// put on the stack. Returns the exit code.
 int RunnerMain(int argc, char** argv, char** envp);
 
-#endif  // WAVRIX_TESTS_EXE_RUNNER_LINUX_I386_H_
+#endif  // WAVRIX_TOOLS_EXE_RUNNER_LINUX_I386_H_

@@ -1,8 +1,8 @@
 // A recording fake of the card library's nine operations and of the
 // platform's message boxes and sleeps, with a virtual clock: tests assert the
 // exact sequence of calls and waits, and never really wait.
-#ifndef WAVRIX_TESTS_FAKE_CARD_H_
-#define WAVRIX_TESTS_FAKE_CARD_H_
+#ifndef WAVRIX_TESTS_FAKE_FAKE_CARD_H_
+#define WAVRIX_TESTS_FAKE_FAKE_CARD_H_
 
 #include <cstdint>
 #include <deque>
@@ -40,4 +40,4 @@ inline constexpr uint32_t FakeImageOffset = 0x0040A1B4;
 
 }  // namespace fake
 
-#endif  // WAVRIX_TESTS_FAKE_CARD_H_
+#endif  // WAVRIX_TESTS_FAKE_FAKE_CARD_H_

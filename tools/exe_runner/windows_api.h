@@ -1,8 +1,8 @@
 // The thirteen functions wavrix.exe imports, as the runner gives them: the
 // four of Windows, recorded on standard error, and the card's nine, answered
 // by the simulated card.
-#ifndef WAVRIX_TESTS_EXE_RUNNER_WINDOWS_API_H_
-#define WAVRIX_TESTS_EXE_RUNNER_WINDOWS_API_H_
+#ifndef WAVRIX_TOOLS_EXE_RUNNER_WINDOWS_API_H_
+#define WAVRIX_TOOLS_EXE_RUNNER_WINDOWS_API_H_
 
 #include <stdint.h>  // NOLINT(modernize-deprecated-headers): freestanding build
 
@@ -24,4 +24,4 @@ void SetImage(uintptr_t base, uint32_t size);
 
 }  // namespace windows_api
 
-#endif  // WAVRIX_TESTS_EXE_RUNNER_WINDOWS_API_H_
+#endif  // WAVRIX_TOOLS_EXE_RUNNER_WINDOWS_API_H_

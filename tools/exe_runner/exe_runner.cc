@@ -14,11 +14,11 @@
 // With --elsewhere the image is loaded 256 MiB above its base, so that its
 // base relocations are applied. The runner ends with the program's exit code,
 // or with one of its own (exit_codes.h).
-#include "tests/exe_runner/exit_codes.h"
-#include "tests/exe_runner/linux_i386.h"
-#include "tests/exe_runner/pe_image.h"
-#include "tests/exe_runner/say.h"
-#include "tests/exe_runner/windows_api.h"
+#include "tools/exe_runner/exit_codes.h"
+#include "tools/exe_runner/linux_i386.h"
+#include "tools/exe_runner/pe_image.h"
+#include "tools/exe_runner/say.h"
+#include "tools/exe_runner/windows_api.h"
 
 namespace {
 

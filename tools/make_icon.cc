@@ -1,6 +1,6 @@
 // Builds the program icon from its text drawing: a Windows .ico (16x16 and 32x32, each in 16
 // and 256 colors) and a 128x128 PNG for the README. From the repository root:
-//   make_icon platform/icon/wavrix_icon.txt platform/icon/wavrix.ico docs/wavrix-icon.png
+//   make_icon assets/wavrix_icon.txt assets/wavrix.ico assets/wavrix-icon.png
 #include <algorithm>
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "tests/fake_card.h"
+#include "tests/fake/fake_card.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
 // The runner's own lines on standard error, "runner: ..." so that they stand
 // apart from the simulated card's trace.
-#ifndef WAVRIX_TESTS_EXE_RUNNER_SAY_H_
-#define WAVRIX_TESTS_EXE_RUNNER_SAY_H_
+#ifndef WAVRIX_TOOLS_EXE_RUNNER_SAY_H_
+#define WAVRIX_TOOLS_EXE_RUNNER_SAY_H_
 
 #include "simcard/text.h"
-#include "tests/exe_runner/linux_i386.h"
+#include "tools/exe_runner/linux_i386.h"
 
 namespace say {
 
@@ -39,4 +39,4 @@ inline void Say(const char* a, const char* b = "", const char* c = "", const cha
 
 }  // namespace say
 
-#endif  // WAVRIX_TESTS_EXE_RUNNER_SAY_H_
+#endif  // WAVRIX_TOOLS_EXE_RUNNER_SAY_H_

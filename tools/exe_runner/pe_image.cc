@@ -1,7 +1,7 @@
-#include "tests/exe_runner/pe_image.h"
+#include "tools/exe_runner/pe_image.h"
 
-#include "tests/exe_runner/linux_i386.h"
-#include "tests/exe_runner/say.h"
+#include "tools/exe_runner/linux_i386.h"
+#include "tools/exe_runner/say.h"
 
 namespace pe_image {
 namespace {

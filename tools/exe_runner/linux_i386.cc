@@ -1,4 +1,4 @@
-#include "tests/exe_runner/linux_i386.h"
+#include "tools/exe_runner/linux_i386.h"
 
 namespace linux_i386 {
 namespace {

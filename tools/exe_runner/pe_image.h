@@ -2,8 +2,8 @@
 // sections mapped at the image base (or elsewhere, with the base relocations
 // applied), every import bound by DLL and name, each section given the
 // access its header asks for.
-#ifndef WAVRIX_TESTS_EXE_RUNNER_PE_IMAGE_H_
-#define WAVRIX_TESTS_EXE_RUNNER_PE_IMAGE_H_
+#ifndef WAVRIX_TOOLS_EXE_RUNNER_PE_IMAGE_H_
+#define WAVRIX_TOOLS_EXE_RUNNER_PE_IMAGE_H_
 
 #include <stddef.h>  // NOLINT(modernize-deprecated-headers): freestanding build
 #include <stdint.h>  // NOLINT(modernize-deprecated-headers)
@@ -30,4 +30,4 @@ Outcome Load(const char* path, bool elsewhere, Resolver resolve, Image& image);
 
 }  // namespace pe_image
 
-#endif  // WAVRIX_TESTS_EXE_RUNNER_PE_IMAGE_H_
+#endif  // WAVRIX_TOOLS_EXE_RUNNER_PE_IMAGE_H_
