@@ -49,7 +49,7 @@ struct Fault {
 /// Stores `value` into the double `out`; a finite value beyond the double
 /// range is an overflow fault. Infinities and underflows store as they are.
 [[gnu::always_inline]] inline Fault StoreDouble(long double value, double& out) {
-  out = platform::StoreDouble(value);
+  out = platform::RoundToDouble(value);
   return (std::isinf(out) && !std::isinf(value)) ? Detect(OverflowError) : Fault{};
 }
 

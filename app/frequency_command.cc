@@ -48,7 +48,7 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
   if (Frequency < MhzBelow) {
     // Formed in extended precision, then stored: the product is rounded twice,
     // and that second rounding is part of what a frequency means.
-    const long double hz = static_cast<long double>(Frequency) * HzPerMhz;
+    const long double hz = static_cast<long double>(Frequency) * fm1216::HzPerMhz;
     if (faults::Fault fault = faults::StoreDouble(hz, Frequency)) {
       return faults::Report(fault);
     }

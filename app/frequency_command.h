@@ -7,9 +7,9 @@
 
 namespace app {
 
-/// Arguments below this are MHz; from it on they are Hz.
+/// Arguments below this are MHz (fm1216::HzPerMhz Hz each); from it on they
+/// are Hz.
 inline constexpr double MhzBelow = 1000.0;
-inline constexpr long double HzPerMhz = 1000000.0L;
 
 /// The main flow for the first command-line argument (none when the command
 /// line has no argument). Shows at most one message, tunes and sets the pins

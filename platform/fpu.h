@@ -28,7 +28,7 @@ void SetFpuControlWord();
 
 /// Rounds `x` to double by a real store to memory, so that no excess
 /// precision of an x87 register survives, whatever the compiler keeps where.
-inline double StoreDouble(long double x) {
+inline double RoundToDouble(long double x) {
   volatile double stored = static_cast<double>(x);
   return stored;
 }

@@ -14,8 +14,8 @@ uint16_t DividerForFrequency(int32_t frequencyHz) {
   // disturbed, and exact halves (89,331,250 Hz gives 1600.5) go to the even
   // neighbour.
   double x = static_cast<double>(int64_t{frequencyHz} + FmIfOffsetHz);
-  x = platform::StoreDouble(x * DividerStepsPerMhz);
-  x = platform::StoreDouble(x / HzPerMhz);
+  x = platform::RoundToDouble(x * DividerStepsPerMhz);
+  x = platform::RoundToDouble(x / HzPerMhz);
   int64_t divider = 0;
   platform::RoundHalfEvenToInt64(x, divider);  // always fits: |x| < 2^33
   return static_cast<uint16_t>(divider & DividerMask);

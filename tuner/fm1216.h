@@ -21,9 +21,11 @@ inline constexpr int32_t FmIfOffsetHz = 10700000;
 /// The tuner's bus address, in the 8-bit form used for reads and writes alike.
 inline constexpr uint8_t TunerI2cAddress = 0xC0;
 
+/// Hz in one MHz: the divider is reckoned in MHz, and the command line takes
+/// MHz too (exact in any floating-point width).
+inline constexpr double HzPerMhz = 1000000.0;
 /// The divider counts oscillator steps of 62.5 kHz: 16 per MHz.
 inline constexpr double DividerStepsPerMhz = 16.0;
-inline constexpr double HzPerMhz = 1000000.0;
 /// The divider word is 15 bits wide; bit 15 of the first byte must stay 0,
 /// since a first byte with bit 7 set is taken as a control byte.
 inline constexpr uint16_t DividerMask = 0x7FFF;
