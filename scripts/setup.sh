@@ -11,7 +11,7 @@
 set -euo pipefail
 
 what=${1:-all}
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev zlib1g-dev)
 case "$what" in
   native) ;;
   windows) packages+=(g++-mingw-w64-i686 zip unzip) ;;
