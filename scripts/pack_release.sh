@@ -22,6 +22,6 @@ touch -d "@$SOURCE_DATE_EPOCH" "$stage/wavrix.exe" "$stage/README.md"
 # out the owner and the extra time fields.
 (cd "$stage" && TZ=UTC zip -X -q -9 "../$name.zip" README.md wavrix.exe)
 (cd "$out" && sha256sum "$name.zip" >SHA256SUMS)
+echo "release: $out/$name.zip, wavrix.exe $(stat -c %s "$stage/wavrix.exe") bytes"
 rm -rf "$stage"
-echo "release: $out/$name.zip"
 cat "$out/SHA256SUMS"

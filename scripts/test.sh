@@ -22,7 +22,7 @@ cmake --preset native
 cmake --build --preset native
 
 step "plain Release builds as a user makes them, warnings as errors (g++, clang++)"
-# No preset: the default generator and options, as in the README; the Windows
+# No preset: the default generator and options, as in docs/DEVELOPING.md; the Windows
 # program is built beside the g++ one.
 cmake -S . -B build/release-gcc -DCMAKE_BUILD_TYPE=Release -DWAVRIX_WERROR=ON \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
