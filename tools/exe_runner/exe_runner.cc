@@ -25,7 +25,6 @@ namespace {
 // The x87 control word a Windows process starts with: every exception
 // masked, rounding to nearest, 53-bit precision.
 constexpr uint16_t kWindowsControlWord = 0x027F;
-const uint16_t windowsControlWord = kWindowsControlWord;
 
 // The program's stack: as much as its header reserves, within reason.
 constexpr uint32_t kLeastStackBytes = 64 * 1024;
@@ -55,7 +54,7 @@ namespace {
       "cld\n\t"
       "jmp *%1"
       :
-      : "r"(stack), "r"(entry), "m"(windowsControlWord)
+      : "r"(stack), "r"(entry), "m"(kWindowsControlWord)
       : "memory");
   __builtin_unreachable();
 }
