@@ -416,7 +416,7 @@ uint32_t ReportedOffset(const std::string& text) {
 }  // namespace
 
 void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
-                          const std::string& image, uint64_t imageBase) {
+                          const std::string& image) {
   // Only the debug information names the code; a Release build has none.
   const std::string objdump = std::regex_replace(addr2line, std::regex("addr2line$"), "objdump");
   const std::string sections = testproc::Capture(objdump + " -h " + image);
@@ -425,6 +425,14 @@ void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std
     GTEST_SKIP() << image << " has no debug information to name its code by (a Release build);"
                  << " RelWithDebInfo and Debug builds have it";
   }
+  // The debug information is laid out for the base a Windows image was linked
+  // for; a position-independent Linux program's counts from 0.
+  std::smatch match;
+  const std::string header = testproc::Capture(objdump + " -p " + image);
+  const uint64_t imageBase =
+      std::regex_search(header, match, std::regex(R"(ImageBase\s+([0-9a-fA-F]+))"))
+          ? std::stoull(match[1].str(), nullptr, 16)
+          : 0;
   for (const LocationCase& l : kLocationCases) {
     SCOPED_TRACE(l.argument);
     Case c;

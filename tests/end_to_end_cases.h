@@ -73,11 +73,10 @@ std::vector<std::string> TracedCalls(const std::string& trace,
 std::vector<std::string> StatusEnv(const Case& c);
 
 /// Runs each argument that ends in a fault report with `run`, and checks with
-/// binutils' `addr2line` over `image`, whose code is laid out from
-/// `imageBase`, that the reported offset lies in the code that detected the
-/// fault.
+/// binutils' `addr2line` over `image` that the reported offset, taken from
+/// the image's base, lies in the code that detected the fault.
 void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
-                          const std::string& image, uint64_t imageBase);
+                          const std::string& image);
 
 }  // namespace e2e
 

@@ -131,7 +131,7 @@ TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
 // the same build names the code there, and it must be the check that detected
 // the fault.
 TEST(EndToEndTest, FaultLocationPointsAtTheDetectingCode) {
-  e2e::ExpectFaultLocations(RunNative, "addr2line", WAVRIX_EXE, 0);
+  e2e::ExpectFaultLocations(RunNative, "addr2line", WAVRIX_EXE);
 }
 
 }  // namespace
