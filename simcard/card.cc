@@ -6,22 +6,30 @@ namespace simcard {
 namespace {
 
 constexpr int32_t kReadFailed = 1;
-constexpr int kStatusFails = -1;
 constexpr int kStatusLocked = 0x40;
 constexpr int kStatusWantsPreliminary = 0x20;
 constexpr uint8_t kTunerAddress = 0xC0;
 constexpr size_t kMaxStatuses = 64;
+
+// What one status read answers.
+struct StatusRead {
+  uint8_t status = 0;  // the byte read; for a failed read, what it leaves behind
+  bool fails = false;
+  bool leavesByte = false;  // a failed read that still writes `status` to the buffer
+};
 
 struct Card {
   bool configured = false;
   bool tracing = false;
   bool timed = false;
   uint32_t startMs = 0;
-  int statuses[kMaxStatuses] = {};  // kStatusFails: the read fails
+  StatusRead statuses[kMaxStatuses] = {};
   size_t statusCount = 0;
   size_t nextStatus = 0;
   uint32_t outputEnable = 0;
   uint32_t pinData = 0;
+  bool setsControlWord = false;
+  uint32_t controlWord = 0;  // the x87 control word the set-up leaves behind
 };
 
 // The card's state lives as long as the library (or the runner) is loaded.
@@ -65,8 +73,12 @@ void Complain(const char* what, const char* text, size_t length) {
   host::WriteError(line.text, line.length);
 }
 
-// Reads "40,20,fail" into the status script; a bad entry is reported and
-// left out.
+bool StartsWithFail(const char* text, size_t length) {
+  return length >= 4 && text[0] == 'f' && text[1] == 'a' && text[2] == 'i' && text[3] == 'l';
+}
+
+// Reads "40,20,fail,fail:60" into the status script; a bad entry is reported
+// and left out.
 void ParseStatuses(const char* list) {
   const char* item = list;
   while (card.statusCount < kMaxStatuses) {
@@ -75,10 +87,17 @@ void ParseStatuses(const char* list) {
       ++length;
     }
     uint32_t value = 0;
-    if (length == 4 && item[0] == 'f' && item[1] == 'a' && item[2] == 'i' && item[3] == 'l') {
-      card.statuses[card.statusCount++] = kStatusFails;
+    StatusRead& read = card.statuses[card.statusCount];
+    if (length == 4 && StartsWithFail(item, length)) {
+      read = StatusRead{0, true, false};
+      ++card.statusCount;
+    } else if (length > 5 && StartsWithFail(item, length) && item[4] == ':' &&
+               ReadHex(item + 5, length - 5, 0xFF, value)) {
+      read = StatusRead{static_cast<uint8_t>(value), true, true};
+      ++card.statusCount;
     } else if (ReadHex(item, length, 0xFF, value)) {
-      card.statuses[card.statusCount++] = static_cast<int>(value);
+      read = StatusRead{static_cast<uint8_t>(value), false, false};
+      ++card.statusCount;
     } else {
       Line quoted;
       Add(quoted, "'");
@@ -116,13 +135,25 @@ void Configure() {
     ParseStatuses(statuses);
   }
   if (card.statusCount == 0) {
-    card.statuses[card.statusCount++] = kStatusLocked;
+    card.statuses[card.statusCount++] = StatusRead{kStatusLocked, false, false};
   }
   if (const char* mask = host::Env("WAVRIX_SIM_GPOE")) {
     if (!ReadHex(mask, Length(mask), 0xFFFFFFFFU, card.outputEnable)) {
       Complain("ignoring WAVRIX_SIM_GPOE ", mask, Length(mask));
     }
   }
+  if (const char* word = host::Env("WAVRIX_SIM_CONTROL_WORD")) {
+    card.setsControlWord = ReadHex(word, Length(word), 0xFFFF, card.controlWord);
+    if (!card.setsControlWord) {
+      Complain("ignoring WAVRIX_SIM_CONTROL_WORD ", word, Length(word));
+    }
+  }
+}
+
+// Loads `word` into the x87 control register, as some drivers' set-up did,
+// leaving the calling program to run at another precision.
+void LoadControlWord(uint16_t word) {
+  __asm__ volatile("fldcw %0" : : "m"(word));
 }
 
 // One trace line: the call as made, then what it meant to the card.
@@ -260,10 +291,19 @@ int32_t GPIOIsInitOK() {
 }
 
 int32_t SetGPIOMODE(int32_t mode) {
+  Configure();
   Line call = LineOf("SetGPIOMODE(");
   AddDecimal(call, mode);
   Add(call, ") = 0");
-  Trace(call);
+  Line meaning;
+  if (card.setsControlWord) {
+    Add(meaning, "x87 control word left at ");
+    AddHex(meaning, card.controlWord, 4);
+  }
+  Trace(call, meaning);
+  if (card.setsControlWord) {
+    LoadControlWord(static_cast<uint16_t>(card.controlWord));
+  }
   return 0;
 }
 
@@ -277,20 +317,28 @@ int32_t I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
 
 int32_t I2CHWRead(uint8_t address, uint8_t* value) {
   Configure();
-  const int status = card.statuses[card.nextStatus];
+  const StatusRead read = card.statuses[card.nextStatus];
   if (card.nextStatus + 1 < card.statusCount) {
     ++card.nextStatus;
   }
   Line call = HexCall("I2CHWRead", &address, 1);
-  if (status == kStatusFails || address != kTunerAddress) {
+  if (read.fails || address != kTunerAddress) {
+    Line meaning = LineOf("read failed");
+    if (read.leavesByte && address == kTunerAddress) {
+      // A failed transfer may still have clocked part of a byte in.
+      *value = read.status;
+      Add(meaning, ", ");
+      AddHex(meaning, read.status, 2);
+      Add(meaning, " left in the buffer");
+    }
     Add(call, " = 1");
-    Trace(call, LineOf("read failed"));
+    Trace(call, meaning);
     return kReadFailed;
   }
-  *value = static_cast<uint8_t>(status);
+  *value = read.status;
   Add(call, " = 0 -> ");
-  AddHex(call, static_cast<uint32_t>(status), 2);
-  Trace(call, DescribeStatus(status));
+  AddHex(call, read.status, 2);
+  Trace(call, DescribeStatus(read.status));
   return 0;
 }
 

@@ -9,9 +9,16 @@
 //                      the first call, so the waits between calls show.
 //   WAVRIX_SIM_STATUS  the status bytes that reads return, in order, as a
 //                      comma-separated list of hex bytes; "fail" makes that
-//                      read fail. The last entry repeats. Default "40": PLL
-//                      locked, no preliminary pair wanted.
+//                      read fail, and "fail:60" makes it fail after leaving
+//                      the byte 60 in the caller's buffer, as a driver may.
+//                      The last entry repeats. Default "40": PLL locked, no
+//                      preliminary pair wanted.
 //   WAVRIX_SIM_GPOE    the output-enable mask the card starts with, in hex.
+//   WAVRIX_SIM_CONTROL_WORD
+//                      an x87 control word, in hex, that SetGPIOMODE loads,
+//                      as drivers that set the unit to their own liking in
+//                      their set-up do: 027F leaves it at 53-bit precision,
+//                      007F at 24-bit.
 //
 // This is the card's whole behaviour and trace, with no C library under it,
 // so that every stand-in shares it: the card library (library.cc, as
@@ -35,7 +42,8 @@ int32_t I2CInitHWMode(int32_t busClockHz);
 int32_t GPIOIsInitOK();
 int32_t SetGPIOMODE(int32_t mode);
 int32_t I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second);
-/// 1, with `*value` untouched, when the read fails.
+/// 1 when the read fails; `*value` is then untouched, unless the status
+/// script has the failing read leave a byte behind.
 int32_t I2CHWRead(uint8_t address, uint8_t* value);
 uint32_t GetGPOE();
 int32_t SetGPOE(uint32_t mask);
