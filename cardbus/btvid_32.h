@@ -31,7 +31,8 @@ int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode);
 /// Sends `first` then `second` to the device at `address` in one transfer.
 int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second);
 /// Reads one byte from the device at `address` into `*value`. A low result
-/// byte of 1 means the read failed and `*value` was not written.
+/// byte of 1 means the read failed; `*value` may then hold anything, part of
+/// a byte included.
 int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value);
 /// The card's general-purpose output-enable mask, one bit per pin.
 uint32_t BTVID_32_CALL GetGPOE(void);

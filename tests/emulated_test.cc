@@ -62,7 +62,7 @@ std::string Unescape(const std::string& quoted) {
 // writes every MessageBoxA and Sleep on standard error.
 e2e::Seen RunEmulated(const e2e::Case& c, const std::string& cpu, Load load) {
   const std::string dir = e2e::MakeTempDir();
-  std::vector<std::string> env = e2e::StatusEnv(c);
+  std::vector<std::string> env = e2e::CardEnv(c);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   const testproc::Result result = RunOn(cpu, kExe, c.commandLine, env, dir, load);
 

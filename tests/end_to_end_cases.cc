@@ -294,6 +294,33 @@ std::vector<Case> Cases() {
               "I2CHWRead(C0) = 1"},
              kPins}),
        {30, 30, 30, 30, 30, 1}},
+      // A failed read may leave part of a byte behind; it still counts as
+      // status 0: no preliminary pair for its bit 5, no end of the wait for
+      // its bit 6.
+      {"failed reads leave 60 behind",
+       "wavrix.exe 108",
+       "108",
+       "fail:60",
+       {},
+       0,
+       Join({kSetUp,
+             {"I2CHWWrite3(C0, 07, 6B) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
+              "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1",
+              "I2CHWRead(C0) = 1"},
+             kPins}),
+       {30, 30, 30, 30, 30, 1}},
+      {"a failed poll leaves 60 behind",
+       "wavrix.exe 100",
+       "100",
+       "20,fail:60,40",
+       {},
+       0,
+       Join({kSetUp,
+             {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 0 -> 20",
+              "I2CHWWrite3(C0, 8E, A1) = 0", "I2CHWWrite3(C0, 8E, A5) = 0", "I2CHWRead(C0) = 1",
+              "I2CHWRead(C0) = 0 -> 40"},
+             kPins}),
+       {30, 30, 30, 1}},
       {"rounding out of range", "wavrix.exe 1e19", "1e19", "", {Fatal(207)}, 207, kSetUp, {}},
       {"infinity", "wavrix.exe 1e5120", "1e5120", "", {Fatal(207)}, 207, kSetUp, {}},
       {"overflow at the store", "wavrix.exe 1e400", "1e400", "", {Fatal(205)}, 205, kSetUp, {}},
@@ -376,10 +403,13 @@ std::vector<std::string> TracedCalls(const std::string& trace, std::vector<uint3
   return calls;
 }
 
-std::vector<std::string> StatusEnv(const Case& c) {
+std::vector<std::string> CardEnv(const Case& c) {
   std::vector<std::string> env;
-  if (!c.status.empty()) {
-    env.push_back("WAVRIX_SIM_STATUS=" + c.status);
+  if (!c.card.status.empty()) {
+    env.push_back("WAVRIX_SIM_STATUS=" + c.card.status);
+  }
+  if (!c.card.controlWord.empty()) {
+    env.push_back("WAVRIX_SIM_CONTROL_WORD=" + c.card.controlWord);
   }
   return env;
 }

@@ -21,6 +21,14 @@ struct Message {
   uint32_t style;
 };
 
+/// The simulated card a case runs against.
+struct Card {
+  /// Most rows name only the tuner's status script, so one converts.
+  Card(const char* statusScript = "") : status(statusScript) {}  // NOLINT(*-explicit-*)
+  std::string status;       ///< WAVRIX_SIM_STATUS; empty: the default
+  std::string controlWord;  ///< WAVRIX_SIM_CONTROL_WORD; empty: the x87 is left alone
+};
+
 struct Case {
   std::string name;
   /// The whole command line as Windows hands it over, program name first.
@@ -28,8 +36,7 @@ struct Case {
   /// What the Linux program gets as argv[1] for the same request: the first
   /// argument the command line holds, none when it holds none.
   std::optional<std::string> argument;
-  /// The simulated tuner's status script (WAVRIX_SIM_STATUS), empty: default.
-  std::string status;
+  Card card;
   std::vector<Message> messages;
   int exitCode = 0;
   /// The calls the simulated card traced, as "I2CHWWrite3(C0, 06, D3) = 0".
@@ -69,8 +76,8 @@ std::string MakeTempDir();
 std::vector<std::string> TracedCalls(const std::string& trace,
                                      std::vector<uint32_t>* timesMs = nullptr);
 
-/// The simulated card's settings for the case: its status script, if any.
-std::vector<std::string> StatusEnv(const Case& c);
+/// The simulated card's settings for the case, as environment entries.
+std::vector<std::string> CardEnv(const Case& c);
 
 /// Runs each argument that ends in a fault report with `run`, and checks with
 /// binutils' `addr2line` over `image` that the reported offset, taken from

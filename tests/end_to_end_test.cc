@@ -26,7 +26,7 @@ e2e::Seen RunNative(const e2e::Case& c) {
   if (c.argument) {
     argv.push_back(*c.argument);
   }
-  std::vector<std::string> env = e2e::StatusEnv(c);
+  std::vector<std::string> env = e2e::CardEnv(c);
   env.push_back("WAVRIX_SIM_TRACE=" + dir + "/trace.txt");
   const testproc::Result result = testproc::Run(argv, env, dir);
 

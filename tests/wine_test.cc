@@ -97,7 +97,7 @@ e2e::Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
     testproc::WriteFile(dir + "/BTVID_32.DLL", testproc::ReadFile(kBin + "/BTVID_32.DLL"));
   }
   testproc::WriteFile(dir + "/command-line", c.commandLine);
-  std::vector<std::string> env = e2e::StatusEnv(c);
+  std::vector<std::string> env = e2e::CardEnv(c);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   // Each line of the log starts with the process and thread ids; Wine's own
   // services log their calls too. +ver tells the version each process got,

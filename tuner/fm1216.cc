@@ -29,6 +29,9 @@ bool ReadTunerByte(uint8_t address, uint8_t& value) {
 uint8_t ReadTunerStatus() {
   uint8_t status = 0;
   if (!ReadTunerByte(TunerI2cAddress, status)) {
+    // A failed transfer may leave part of a byte in the buffer; read as a
+    // status, its bit 5 would send the preliminary pair and its bit 6 would
+    // end the wait for lock.
     status = 0;
   }
   return status;

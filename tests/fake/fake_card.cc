@@ -79,8 +79,7 @@ int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value) {
     read = reads.front();
     reads.pop_front();
   }
-  // A real library writes the buffer only when the read succeeded.
-  if ((read.result & 0xFF) != 1) {
+  if ((read.result & 0xFF) != 1 || read.leavesByte) {
     *value = read.value;
   }
   return read.result;

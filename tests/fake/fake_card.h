@@ -11,10 +11,12 @@
 
 namespace fake {
 
-/// What one I2CHWRead answers: the library's result and the byte stored.
+/// What one I2CHWRead answers: the library's result and the byte stored,
+/// which a failed read stores only when it `leavesByte`, as a driver may.
 struct Read {
   int32_t result = 0;
   uint8_t value = 0;
+  bool leavesByte = false;
 };
 
 struct Card {
