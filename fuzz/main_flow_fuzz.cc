@@ -2,8 +2,10 @@
 // one byte that says how many status answers follow (0..7), those answers
 // (bit 7 set: the read fails), then the argument; an empty input is a run
 // without argument. Every run must end in exactly one of: tuned, one of the
-// three messages, a fatal-error report 205 or 207; and the card may only see
-// traffic on the paths that allow it.
+// three messages, a fatal-error report 205 or 207; the card sees its bus
+// set-up first and only then, and other traffic only on the paths that allow
+// it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -82,7 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const int exitCode = argument ? app::RunProgram(*argument) : app::RunProgram(std::nullopt);
+  // The bus set-up comes first, whole and in order, and never again.
+  const Calls& all = fake::TheCard().calls;
+  const Calls& setUp = fake::SetUpCalls();
+  FUZZ_CHECK(all.size() >= setUp.size() && std::equal(setUp.begin(), setUp.end(), all.begin()));
   const Calls calls = fake::CallsAfterSetUp();
+  for (const std::string& call : calls) {
+    FUZZ_CHECK(std::find(setUp.begin(), setUp.end(), call) == setUp.end());
+  }
   const std::string box = "Message(Wavrix error|";
 
   if (!argument) {

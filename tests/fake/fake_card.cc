@@ -1,5 +1,7 @@
 #include "tests/fake/fake_card.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 #include "cardbus/btvid_32.h"
@@ -29,16 +31,16 @@ void Reset() {
   TheCard() = Card{};
 }
 
+const std::vector<std::string>& SetUpCalls() {
+  static const std::vector<std::string> calls = {"I2CIsInitOK()", "I2CInitHWMode(100000)",
+                                                 "GPIOIsInitOK()", "SetGPIOMODE(0)"};
+  return calls;
+}
+
 std::vector<std::string> CallsAfterSetUp() {
   const std::vector<std::string>& calls = TheCard().calls;
-  std::vector<std::string> rest;
-  for (const std::string& call : calls) {
-    if (call != "I2CIsInitOK()" && call != "I2CInitHWMode(100000)" && call != "GPIOIsInitOK()" &&
-        call != "SetGPIOMODE(0)") {
-      rest.push_back(call);
-    }
-  }
-  return rest;
+  const size_t setUp = std::min(calls.size(), SetUpCalls().size());
+  return {calls.begin() + static_cast<std::ptrdiff_t>(setUp), calls.end()};
 }
 
 }  // namespace fake

@@ -34,7 +34,11 @@ struct Card {
 Card& TheCard();
 void Reset();
 
-/// The calls made since the last Reset, without the start-up set-up.
+/// The card's bus set-up as recorded: the four calls a run begins with.
+const std::vector<std::string>& SetUpCalls();
+
+/// The calls made since the last Reset after the first four, which a run
+/// makes for the set-up; anything later is kept, set-up calls included.
 std::vector<std::string> CallsAfterSetUp();
 
 /// Offset the fake platform reports for every fault location.
