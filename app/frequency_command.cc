@@ -73,6 +73,11 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
 int RunProgram(std::optional<std::string_view> argument) {
   platform::SetFpuControlWord();
   btvid_32::StartUp();
+  // Some drivers set the x87 to 53-bit or 24-bit precision in their set-up;
+  // read under that, 89.33125 would tune the neighbouring channel. Everything
+  // from here on runs under the program's own word. (Later driver calls come
+  // after the last floating-point step, the divider.)
+  platform::SetFpuControlWord();
   fm1216::StartUp();
   const int exitCode = RunFrequencyCommand(argument);
   fm1216::ShutDown();

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -118,17 +119,34 @@ void LoadControlWord(uint16_t word) {
   __asm__ volatile("fldcw %0" : : "m"(word));
 }
 
-// A Windows program starts with the x87 at 53-bit precision, and nothing but
-// the program's own start-up sets it to what the number rules need; from any
-// start, the run must leave the unit with the program's control word.
-TEST(FrequencyCommandTest, StartUpLoadsTheControlWord) {
+// A Windows program starts with the x87 at 53-bit precision, and some
+// drivers set it to 53 or 24 bits in their set-up; nothing but the program's
+// own start-up sets it to what the number rules need. From any start, and
+// whatever the driver loads, the whole main flow must run under the
+// program's control word: 89.33125 would tune the neighbouring channel at 24
+// bits, and -35005031340.463974 (whose MHz product is rounded twice) would at
+// 53.
+TEST(FrequencyCommandTest, RunsUnderItsOwnControlWord) {
+  struct Row {
+    uint16_t start;
+    std::optional<uint16_t> driver;
+  };
+  const Row rows[] = {
+      {0x027F, std::nullopt}, {0x007F, std::nullopt}, {0x0F7F, std::nullopt},
+      {0x133F, 0x027F},       {0x133F, 0x007F},       {0x027F, 0x0C7F},
+  };
   const uint16_t before = ControlWord();
-  for (const uint16_t start : {uint16_t{0x027F}, uint16_t{0x007F}, uint16_t{0x0F7F}}) {
-    SCOPED_TRACE(start);
-    fake::Reset();
-    LoadControlWord(start);
-    RunProgram("98.5");
-    EXPECT_EQ(ControlWord(), platform::FpuControlWord);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << std::hex << row.start << " " << row.driver.value_or(0));
+    for (const auto& [argument, divider] :
+         {std::pair{"89.33125", "40"}, {"-35005031340.463974", "8A"}}) {
+      fake::Reset();
+      fake::TheCard().setUpControlWord = row.driver;
+      LoadControlWord(row.start);
+      RunProgram(argument);
+      EXPECT_EQ(ControlWord(), platform::FpuControlWord);
+      EXPECT_EQ(fake::CallsAfterSetUp(), Tuned("06", divider)) << argument;
+    }
   }
   LoadControlWord(before);
 }

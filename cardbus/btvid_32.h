@@ -54,7 +54,9 @@ inline constexpr int32_t GpioMode = 0;
 
 /// Runs the card's one-time bus set-up: I2CIsInitOK, I2CInitHWMode(100000),
 /// GPIOIsInitOK, SetGPIOMODE(0), in that order. No result is examined: a card
-/// that fails here shows it later, as failed reads and ignored writes.
+/// that fails here shows it later, as failed reads and ignored writes. Some
+/// drivers leave the x87 at 53-bit or 24-bit precision after their set-up, so
+/// the x87 control word is the caller's to load again afterwards.
 void StartUp();
 
 /// Nothing is sent to the card when the program ends.

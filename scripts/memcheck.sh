@@ -56,6 +56,7 @@ check 205 -- "$(printf '2%0308dx' 0)"
 check 0 -- "$(printf '%04096d' 0)"
 check 0 --
 check 0 WAVRIX_SIM_STATUS=20,00,fail -- 100
+check 0 WAVRIX_SIM_STATUS=fail:60 WAVRIX_SIM_CONTROL_WORD=007F -- 89.33125
 
 if [ "$failures" -ne 0 ]; then
   echo "memcheck: $failures of $runs runs failed" >&2

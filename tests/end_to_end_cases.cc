@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <regex>
 #include <sstream>
+#include <utility>
 
 #include "gtest/gtest.h"
 #include "tests/process.h"
@@ -61,7 +62,7 @@ std::vector<Case> Cases() {
   }
   longLine += "98.5 " + std::string(80, 'x');
 
-  return {
+  std::vector<Case> cases = {
       {"no argument", "wavrix.exe", std::nullopt, "", {none}, 0, kSetUp, {}},
       {"only blanks", "wavrix.exe \t  ", std::nullopt, "", {none}, 0, kSetUp, {}},
       {"only an empty quoted pair", "wavrix.exe \"\"", std::nullopt, "", {none}, 0, kSetUp, {}},
@@ -342,6 +343,32 @@ std::vector<Case> Cases() {
        kSetUp,
        {}},
   };
+
+  // Some drivers leave the x87 at 53-bit or 24-bit precision after their
+  // set-up. Read under that, each of these would tune otherwise: 89.33125
+  // (1600.5 steps, so 1600) the neighbouring channel at 24 bits,
+  // 87.50000000000000001 nothing at all at 24 bits, and -35005031340.463974,
+  // whose MHz product must be rounded twice, divider 1675 at 53 bits. Under
+  // any driver the program gives what it gives under its own control word.
+  const std::pair<const char*, const char*> precisionSensitive[] = {
+      {"89.33125", "06, 40"},
+      {"87.50000000000000001", "06, 23"},
+      {"-35005031340.463974", "06, 8A"}};
+  for (const char* word : {"", "027F", "007F"}) {
+    for (const auto& [argument, divider] : precisionSensitive) {
+      Case c{std::string(argument) + (*word != '\0' ? ", driver leaves the x87 at " : "") + word,
+             std::string("wavrix.exe ") + argument,
+             argument,
+             "",
+             {},
+             0,
+             Tuned(divider),
+             kLockedWaits};
+      c.card.controlWord = word;
+      cases.push_back(c);
+    }
+  }
+  return cases;
 }
 
 Seen SeenOf(const testproc::Result& result) {

@@ -64,6 +64,9 @@ int32_t BTVID_32_CALL GPIOIsInitOK(void) {
 
 int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode) {
   fake::Record("SetGPIOMODE(" + std::to_string(mode) + ")");
+  if (const std::optional<uint16_t> word = fake::TheCard().setUpControlWord) {
+    __asm__ volatile("fldcw %0" : : "m"(*word));
+  }
   return 0;
 }
 

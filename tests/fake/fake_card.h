@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct Card {
   uint32_t outputEnable = 0;
   int32_t gpDataResult = 0;
   uint64_t clockMs = 0;  ///< virtual time, advanced only by Sleep
+  /// The x87 control word SetGPIOMODE loads, as some drivers' set-up does.
+  std::optional<uint16_t> setUpControlWord;
 };
 
 /// The fake's state; Reset() before each test.
