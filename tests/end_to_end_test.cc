@@ -108,6 +108,34 @@ TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
   }
 }
 
+// The rows for a failed read that leaves a byte, and for a driver that
+// changes the x87 control word, prove nothing unless the card really does
+// so; a setting it cannot read must be named, never quietly dropped.
+TEST(EndToEndTest, SimulatedCardTakesItsSettingsToTheLetter) {
+  struct Row {
+    std::string setting;
+    std::string said;  ///< in the trace, or on standard error
+  };
+  const Row rows[] = {
+      {"WAVRIX_SIM_STATUS=fail:60", "read failed, 60 left in the buffer\n"},
+      {"WAVRIX_SIM_STATUS=fail", "  read failed\n"},
+      {"WAVRIX_SIM_CONTROL_WORD=007F", "x87 control word left at 007F\n"},
+      {"WAVRIX_SIM_STATUS=fail:", "simulated card: ignoring status entry 'fail:'"},
+      {"WAVRIX_SIM_STATUS=fail:160", "simulated card: ignoring status entry 'fail:160'"},
+      {"WAVRIX_SIM_STATUS=40,fail60", "simulated card: ignoring status entry 'fail60'"},
+      {"WAVRIX_SIM_CONTROL_WORD=1027F", "simulated card: ignoring WAVRIX_SIM_CONTROL_WORD 1027F"},
+      {"WAVRIX_SIM_CONTROL_WORD=0x27F", "simulated card: ignoring WAVRIX_SIM_CONTROL_WORD 0x27F"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.setting);
+    const std::string dir = MakeTempDir();
+    const testproc::Result run = testproc::Run(
+        {WAVRIX_EXE, "98.5"}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt", row.setting}, dir);
+    const std::string said = testproc::ReadFile(dir + "/trace.txt") + run.err;
+    EXPECT_NE(said.find(row.said), std::string::npos) << said;
+  }
+}
+
 // The program is bound to the card library beside it by the nine names
 // alone: any library that has them stands in, here a bare one in C.
 TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
