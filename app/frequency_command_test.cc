@@ -115,10 +115,6 @@ uint16_t ControlWord() {
   return word & ~0x0040;
 }
 
-void LoadControlWord(uint16_t word) {
-  __asm__ volatile("fldcw %0" : : "m"(word));
-}
-
 // A Windows program starts with the x87 at 53-bit precision, and some
 // drivers set it to 53 or 24 bits in their set-up; nothing but the program's
 // own start-up sets it to what the number rules need. From any start, and
@@ -142,13 +138,13 @@ TEST(FrequencyCommandTest, RunsUnderItsOwnControlWord) {
          {std::pair{"89.33125", "40"}, {"-35005031340.463974", "8A"}}) {
       fake::Reset();
       fake::TheCard().setUpControlWord = row.driver;
-      LoadControlWord(row.start);
+      fake::LoadControlWord(row.start);
       RunProgram(argument);
       EXPECT_EQ(ControlWord(), platform::FpuControlWord);
       EXPECT_EQ(fake::CallsAfterSetUp(), Tuned("06", divider)) << argument;
     }
   }
-  LoadControlWord(before);
+  fake::LoadControlWord(before);
 }
 
 }  // namespace

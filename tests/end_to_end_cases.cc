@@ -51,6 +51,14 @@ std::vector<Case> Cases() {
   const Message invalid = Box("Invalid frequency parameter");
   const Message refused = Box("Unable to set tuner \\(frequency\\?\\)");
   const Calls refusedCalls = Join({kSetUp, kPins});
+  // 108 MHz where no status read succeeds: no preliminary pair, five polls.
+  const Calls noStatusCalls =
+      Join({kSetUp,
+            {"I2CHWWrite3(C0, 07, 6B) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
+             "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1",
+             "I2CHWRead(C0) = 1"},
+            kPins});
+  const std::vector<uint32_t> fivePollWaits = {30, 30, 30, 30, 30, 1};
   const std::string zeros4096(4096, '0');
   auto zeros = [](size_t n) { return std::string(n, '0'); };
   auto blanks = [](size_t n) { return std::string(n, ' '); };
@@ -283,18 +291,7 @@ std::vector<Case> Cases() {
               "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 0 -> 40"},
              kPins}),
        {30, 30, 30, 30, 1}},
-      {"tuner never locks",
-       "wavrix.exe 108",
-       "108",
-       "fail",
-       {},
-       0,
-       Join({kSetUp,
-             {"I2CHWWrite3(C0, 07, 6B) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
-              "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1",
-              "I2CHWRead(C0) = 1"},
-             kPins}),
-       {30, 30, 30, 30, 30, 1}},
+      {"tuner never locks", "wavrix.exe 108", "108", "fail", {}, 0, noStatusCalls, fivePollWaits},
       // A failed read may leave part of a byte behind; it still counts as
       // status 0: no preliminary pair for its bit 5, no end of the wait for
       // its bit 6.
@@ -304,12 +301,8 @@ std::vector<Case> Cases() {
        "fail:60",
        {},
        0,
-       Join({kSetUp,
-             {"I2CHWWrite3(C0, 07, 6B) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
-              "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1",
-              "I2CHWRead(C0) = 1"},
-             kPins}),
-       {30, 30, 30, 30, 30, 1}},
+       noStatusCalls,
+       fivePollWaits},
       {"a failed poll leaves 60 behind",
        "wavrix.exe 100",
        "100",

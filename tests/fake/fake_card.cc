@@ -37,6 +37,10 @@ const std::vector<std::string>& SetUpCalls() {
   return calls;
 }
 
+void LoadControlWord(uint16_t word) {
+  __asm__ volatile("fldcw %0" : : "m"(word));
+}
+
 std::vector<std::string> CallsAfterSetUp() {
   const std::vector<std::string>& calls = TheCard().calls;
   const size_t setUp = std::min(calls.size(), SetUpCalls().size());
@@ -65,7 +69,7 @@ int32_t BTVID_32_CALL GPIOIsInitOK(void) {
 int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode) {
   fake::Record("SetGPIOMODE(" + std::to_string(mode) + ")");
   if (const std::optional<uint16_t> word = fake::TheCard().setUpControlWord) {
-    __asm__ volatile("fldcw %0" : : "m"(*word));
+    fake::LoadControlWord(*word);
   }
   return 0;
 }

@@ -44,6 +44,10 @@ const std::vector<std::string>& SetUpCalls();
 /// makes for the set-up; anything later is kept, set-up calls included.
 std::vector<std::string> CallsAfterSetUp();
 
+/// Loads `word` into the x87 control register, as the fake's SetGPIOMODE does
+/// with `setUpControlWord`.
+void LoadControlWord(uint16_t word);
+
 /// Offset the fake platform reports for every fault location.
 inline constexpr uint32_t FakeImageOffset = 0x0040A1B4;
 
