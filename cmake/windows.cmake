@@ -76,12 +76,15 @@ function(wavrix_windows_targets)
   set_target_properties(btvid_32 PROPERTIES PREFIX "" OUTPUT_NAME BTVID_32 SUFFIX ".DLL")
   target_link_options(btvid_32 PRIVATE -Wl,--kill-at)
 
-  # The release archive: the very code the tests ran, without its debug
-  # information, and the README, packed the same way on every machine.
+  # The release: an archive of the very code the tests ran, without its debug
+  # information, and README.TXT, the users' guide; beside it the build record
+  # (the commit, the date, the tools, the checksums) and SHA256SUMS, packed
+  # the same way on every machine.
   add_custom_target(release
     COMMAND ${WAVRIX_WITH_SOURCE_DATE}
       bash ${CMAKE_SOURCE_DIR}/scripts/pack_release.sh ${CMAKE_STRIP} $<TARGET_FILE:wavrix>
-      ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR} wavrix-${PROJECT_VERSION}-win32
+      ${CMAKE_SOURCE_DIR}/docs/README.TXT ${CMAKE_BINARY_DIR} ${PROJECT_VERSION}
+      ${CMAKE_SOURCE_DIR} ${CMAKE_CXX_COMPILER}
     DEPENDS wavrix
     VERBATIM)
 endfunction()

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Windows program for release and packs it with the README into
-# build/win32/wavrix-<version>-win32.zip, with build/win32/SHA256SUMS beside
-# it. The same commit gives the same bytes on any machine with the same
-# tools: every date comes from SOURCE_DATE_EPOCH, which the Windows build takes
-# from the last commit, at each build, when it is unset (cmake/windows.cmake).
+# Builds the Windows program for release and packs, in build/win32:
+#   wavrix-<version>-win32.zip        wavrix.exe and README.TXT
+#   wavrix-<version>-win32.buildinfo  the build record: the commit, the
+#                                     version, the date, the tools and the
+#                                     checksums of the exe and the archive
+#   SHA256SUMS                        the checksums of the archive and the
+#                                     record
+# The same commit gives the same bytes on any machine with the same tools:
+# every date comes from SOURCE_DATE_EPOCH, which the Windows build takes from
+# the last commit, at each build, when it is unset (cmake/windows.cmake). The
+# commit recorded is the one checked out; a copy of the source without its
+# .git is told it by WAVRIX_SOURCE_COMMIT (scripts/pack_release.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/need.sh

@@ -440,19 +440,6 @@ TEST_F(WindowsProgramFileTest, CarriesItsVersion) {
   }
 }
 
-TEST_F(WindowsProgramFileTest, ReleaseArchiveHoldsTheProgramAndTheReadmeWithTheirChecksum) {
-  const std::string dir = std::string(WAVRIX_WIN32_BIN) + "/..";
-  const std::string zip = "wavrix-" + std::string(WAVRIX_VERSION) + "-win32.zip";
-  ASSERT_EQ(std::system(("cmake --build " + dir + " --target release >/dev/null 2>&1").c_str()), 0);
-  std::istringstream listing(testproc::Capture("cd " + dir + " && unzip -Z1 " + zip));
-  std::vector<std::string> files;
-  for (std::string line; std::getline(listing, line);) {
-    files.push_back(line);
-  }
-  EXPECT_EQ(files, (std::vector<std::string>{"README.md", "wavrix.exe"}));
-  EXPECT_EQ(testproc::Capture("cd " + dir + " && sha256sum -c SHA256SUMS"), zip + ": OK\n");
-}
-
 #endif  // WAVRIX_WIN32_BIN
 
 }  // namespace
