@@ -11,4 +11,14 @@ void SetFpuControlWord() {
 #endif
 }
 
+void ResetFpu() {
+  // FNINIT empties and untags every register and clears the status word; the
+  // clobbers tell the compiler that nothing it kept there survives.
+  __asm__ volatile("fninit"
+                   :
+                   :
+                   : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
+  SetFpuControlWord();
+}
+
 }  // namespace platform

@@ -26,6 +26,13 @@ inline constexpr uint16_t FpuControlWord = 0x133F;
 /// precision, which would change every extended result.
 void SetFpuControlWord();
 
+/// Puts the x87 into the state the program's arithmetic starts from: all
+/// eight registers empty, no exception flags, then FpuControlWord loaded. A
+/// driver may return with registers still in use (MMX code that never ran
+/// EMMS, or loads never popped), and the first load would then overflow the
+/// register stack and give a NaN.
+void ResetFpu();
+
 /// Rounds `x` to double by a real store to memory, so that no excess
 /// precision of an x87 register survives, whatever the compiler keeps where.
 inline double RoundToDouble(long double x) {
