@@ -147,5 +147,29 @@ TEST(FrequencyCommandTest, RunsUnderItsOwnControlWord) {
   fake::LoadControlWord(before);
 }
 
+// The x87 tag word: two bits a register, 11 for empty. FNSTENV masks every
+// exception as it stores, so the environment is loaded back.
+uint16_t X87TagWord() {
+  uint32_t environment[7] = {};
+  __asm__ volatile("fnstenv %0\n\tfldenv %0" : "+m"(environment));
+  return static_cast<uint16_t>(environment[2]);
+}
+
+// A driver's set-up may return with all eight x87 registers in use (MMX code
+// without EMMS, loads never popped); the program's first load would then
+// overflow the register stack, and every frequency would end in a fault. It
+// must tune as on an empty unit, and leave no register in use behind it.
+TEST(FrequencyCommandTest, RunsOnAnEmptiedX87WhateverTheDriverLeft) {
+  for (const auto& [argument, divider] :
+       {std::pair{"98.5", "D3"}, {"89.33125", "40"}, {"-35005031340.463974", "8A"}}) {
+    SCOPED_TRACE(argument);
+    fake::Reset();
+    fake::TheCard().leavesX87Full = true;
+    EXPECT_EQ(RunProgram(argument), 0);
+    EXPECT_EQ(fake::CallsAfterSetUp(), Tuned("06", divider));
+    EXPECT_EQ(X87TagWord(), 0xFFFF);
+  }
+}
+
 }  // namespace
 }  // namespace app

@@ -4,10 +4,8 @@
 #include <stdint.h>
 #include <unistd.h>
 
-int32_t I2CIsInitOK(void);
-int32_t I2CInitHWMode(int32_t bus_clock_hz);
-int32_t GPIOIsInitOK(void);
-int32_t SetGPIOMODE(int32_t mode);
+#define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) Result Name Parameters;
+#include "cardbus/btvid_32_operations.h"
 
 int main(void) {
   static const char line[] = "Yardstick: one line\n";

@@ -35,14 +35,24 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${
 
 function(wavrix_windows_targets)
   # The card's driver library is bound by the Windows loader through an import
-  # library made from the project's own module-definition file. -k imports
-  # the undecorated names the driver exports.
+  # library made from the project's own module-definition file, whose names
+  # the C preprocessor takes from the one list of the nine operations.
+  set(def_file ${CMAKE_BINARY_DIR}/btvid_32.def)
   set(import_lib ${CMAKE_BINARY_DIR}/libbtvid_32_import.a)
   add_custom_command(
+    OUTPUT ${def_file}
+    COMMAND ${CMAKE_C_COMPILER} -E -P -x c -I ${CMAKE_SOURCE_DIR}
+      ${CMAKE_SOURCE_DIR}/cardbus/btvid_32.def.in -o ${def_file}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cardbus/btvid_32.def.in
+      ${CMAKE_SOURCE_DIR}/cardbus/btvid_32_operations.h
+    COMMENT "Module definition for BTVID_32.DLL"
+    VERBATIM)
+  add_custom_command(
     OUTPUT ${import_lib}
-    COMMAND ${CMAKE_DLLTOOL} -k -d ${CMAKE_SOURCE_DIR}/cardbus/btvid_32.def -l ${import_lib}
-    DEPENDS ${CMAKE_SOURCE_DIR}/cardbus/btvid_32.def
-    COMMENT "Import library for BTVID_32.DLL")
+    COMMAND ${CMAKE_DLLTOOL} -d ${def_file} -l ${import_lib}
+    DEPENDS ${def_file}
+    COMMENT "Import library for BTVID_32.DLL"
+    VERBATIM)
   add_custom_target(btvid_32_import DEPENDS ${import_lib})
 
   set(WAVRIX_VERSION_QUAD ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
@@ -72,9 +82,19 @@ function(wavrix_windows_targets)
   set_target_properties(wavrix PROPERTIES LINK_DEPENDS ${WAVRIX_SOURCE_DATE_FILE}
     CXX_LINKER_LAUNCHER "${WAVRIX_WITH_SOURCE_DATE}")
 
-  # The simulated card as BTVID_32.DLL, exporting the same undecorated names.
-  set_target_properties(btvid_32 PROPERTIES PREFIX "" OUTPUT_NAME BTVID_32 SUFFIX ".DLL")
-  target_link_options(btvid_32 PRIVATE -Wl,--kill-at)
+  # The simulated card as BTVID_32.DLL, exporting the same undecorated names,
+  # once as a stdcall library and once, in bin/cdecl, with the C convention:
+  # the program must work with a driver built either way.
+  add_library(btvid_32_cdecl SHARED simcard/library.cc simcard/card.cc)
+  target_include_directories(btvid_32_cdecl PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(btvid_32_cdecl PRIVATE SIMCARD_CDECL)
+  set_target_properties(btvid_32_cdecl PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/cdecl
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/cdecl)
+  foreach(card btvid_32 btvid_32_cdecl)
+    set_target_properties(${card} PROPERTIES PREFIX "" OUTPUT_NAME BTVID_32 SUFFIX ".DLL")
+    target_link_options(${card} PRIVATE -Wl,--kill-at)
+  endforeach()
 
   # The release: an archive of the very code the tests ran, without its debug
   # information, and README.TXT, the users' guide; beside it the build record

@@ -30,6 +30,10 @@ struct Card {
   uint32_t pinData = 0;
   bool setsControlWord = false;
   uint32_t controlWord = 0;  // the x87 control word the set-up leaves behind
+  // How the driver was built (WAVRIX_SIM_DRIVER).
+  bool storesWord = false;
+  bool readsWholeBytes = false;
+  bool leavesX87Full = false;
 };
 
 // The card's state lives as long as the library (or the runner) is loaded.
@@ -73,8 +77,18 @@ void Complain(const char* what, const char* text, size_t length) {
   host::WriteError(line.text, line.length);
 }
 
+// Whether `text` begins with all of the zero-terminated `prefix`.
+bool StartsWith(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (*text != *prefix) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool StartsWithFail(const char* text, size_t length) {
-  return length >= 4 && text[0] == 'f' && text[1] == 'a' && text[2] == 'i' && text[3] == 'l';
+  return length >= 4 && StartsWith(text, "fail");
 }
 
 // Reads "40,20,fail,fail:60" into the status script; a bad entry is reported
@@ -112,6 +126,43 @@ void ParseStatuses(const char* list) {
   }
 }
 
+// Reads "stores-word,leaves-x87-full" into the driver's traits; an entry it
+// does not know is reported and left out.
+void ParseDriver(const char* list) {
+  struct Trait {
+    const char* name;
+    bool Card::*flag;
+  };
+  const Trait traits[] = {{"stores-word", &Card::storesWord},
+                          {"reads-whole-bytes", &Card::readsWholeBytes},
+                          {"leaves-x87-full", &Card::leavesX87Full}};
+  const char* item = list;
+  for (;;) {
+    size_t length = 0;
+    while (item[length] != '\0' && item[length] != ',') {
+      ++length;
+    }
+    bool known = false;
+    for (const Trait& trait : traits) {
+      if (Length(trait.name) == length && StartsWith(item, trait.name)) {
+        card.*trait.flag = true;
+        known = true;
+      }
+    }
+    if (!known) {
+      Line quoted;
+      Add(quoted, "'");
+      Add(quoted, item, length);
+      Add(quoted, "'");
+      Complain("ignoring WAVRIX_SIM_DRIVER entry ", quoted.text, quoted.length);
+    }
+    if (item[length] == '\0') {
+      break;
+    }
+    item += length + 1;
+  }
+}
+
 // Reads the environment at the first call, as a driver would set up the card.
 void Configure() {
   if (card.configured) {
@@ -129,8 +180,12 @@ void Configure() {
       Complain("cannot write trace to ", trace, Length(trace));
     }
   }
-  const char* timed = host::Env("WAVRIX_SIM_TIME");
-  card.timed = timed != nullptr && Equals(timed, "1");
+  if (const char* timed = host::Env("WAVRIX_SIM_TIME")) {
+    card.timed = Equals(timed, "1");
+    if (!card.timed && !Equals(timed, "0")) {
+      Complain("ignoring WAVRIX_SIM_TIME ", timed, Length(timed));
+    }
+  }
   if (const char* statuses = host::Env("WAVRIX_SIM_STATUS")) {
     ParseStatuses(statuses);
   }
@@ -141,6 +196,9 @@ void Configure() {
     if (!ReadHex(mask, Length(mask), 0xFFFFFFFFU, card.outputEnable)) {
       Complain("ignoring WAVRIX_SIM_GPOE ", mask, Length(mask));
     }
+  }
+  if (const char* driver = host::Env("WAVRIX_SIM_DRIVER")) {
+    ParseDriver(driver);
   }
   if (const char* word = host::Env("WAVRIX_SIM_CONTROL_WORD")) {
     card.setsControlWord = ReadHex(word, Length(word), 0xFFFF, card.controlWord);
@@ -154,6 +212,13 @@ void Configure() {
 // leaving the calling program to run at another precision.
 void LoadControlWord(uint16_t word) {
   __asm__ volatile("fldcw %0" : : "m"(word));
+}
+
+// Returns with all eight x87 registers in use, as MMX code that forgot to
+// end with EMMS does, or code that pushed and never popped: the caller's
+// next load overflows the register stack.
+void FillX87Registers() {
+  __asm__ volatile("fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1");
 }
 
 // One trace line: the call as made, then what it meant to the card.
@@ -191,16 +256,23 @@ Line LineOf(const char* text) {
   return line;
 }
 
-// "I2CHWWrite3(C0, 06, D3) = 0": a call with byte arguments in hex.
-Line HexCall(const char* name, const uint8_t* bytes, size_t count) {
+// "I2CHWWrite3(C0, 06, D3) = 0": a call with byte arguments in hex. A value
+// beyond a byte (one read whole from its slot) shows all eight digits.
+Line HexCall(const char* name, const uint32_t* bytes, size_t count) {
   Line line = LineOf(name);
   AddChar(line, '(');
   for (size_t i = 0; i < count; ++i) {
     Add(line, i == 0 ? "" : ", ");
-    AddHex(line, bytes[i], 2);
+    AddHex(line, bytes[i], bytes[i] > 0xFF ? 8 : 2);
   }
   AddChar(line, ')');
   return line;
+}
+
+// A byte argument as this driver reads it: its low 8 bits, or, for one that
+// reads the slot whole, all 32.
+uint32_t ByteArgument(uint32_t slot) {
+  return card.readsWholeBytes ? slot : slot & 0xFF;
 }
 
 // "8-11" or "0, 8-11": the enabled outputs as runs of pin numbers.
@@ -230,11 +302,20 @@ void AddPinRuns(Line& line, uint32_t mask) {
   }
 }
 
+// "98.425 MHz channel": a channel of the 50 kHz broadcast raster, numbered
+// by its frequency in kHz.
+void AddChannel(Line& line, int32_t channelKhz) {
+  AddFixed(line, channelKhz, 3);
+  Add(line, " MHz channel");
+}
+
 // What a write of two bytes told the tuner.
-Line DescribeWrite(uint8_t address, uint8_t first, uint8_t second) {
+Line DescribeWrite(uint32_t address, uint32_t first, uint32_t second) {
   Line meaning;
   if (address != kTunerAddress) {
     Add(meaning, "no tuner at this address");
+  } else if (first > 0xFF || second > 0xFF) {
+    Add(meaning, "not a byte");
   } else if ((first & 0x80) != 0) {
     // A first byte with bit 7 set is the tuner's control byte.
     Add(meaning, "control ");
@@ -242,17 +323,39 @@ Line DescribeWrite(uint8_t address, uint8_t first, uint8_t second) {
     Add(meaning, ", port byte ");
     AddHex(meaning, second, 2);
   } else {
-    // The oscillator runs 10.7 MHz above the station, in 62.5 kHz steps; the
-    // station is the broadcast channel (50 kHz raster) nearest to its step.
-    // A 15-bit divider keeps every figure within 32 bits.
-    const int32_t divider = first << 8 | second;
-    const int32_t oscillatorHz = divider * 62500;
-    const int32_t channels = (oscillatorHz - 10700000 + 25000) / 50000;
+    // The oscillator runs 10.7 MHz above the station, in 62.5 kHz steps, so
+    // the station really tuned is the oscillator less 10.7 MHz, exactly. The
+    // steps fall on the 50 kHz broadcast raster only one time in four; the
+    // others are 12.5 kHz off a channel or midway between two. A 15-bit
+    // divider keeps every figure within 32 bits.
+    const auto divider = static_cast<int32_t>(first << 8 | second);
+    const int32_t tunedHz = divider * 62500 - 10700000;
+    const int32_t rasterHz = 50000;
+    // The channel at or below, rounding toward minus infinity.
+    const int32_t below = (tunedHz >= 0 ? tunedHz : tunedHz - (rasterHz - 1)) / rasterHz;
+    const int32_t offsetHz = tunedHz - below * rasterHz;  // 0, 12500, 25000 or 37500
     Add(meaning, "divider ");
     AddDecimal(meaning, divider);
     Add(meaning, " -> ");
-    AddFixed(meaning, channels * 50, 3);  // kHz, shown in MHz
-    Add(meaning, " MHz station (oscillator ");
+    AddFixed(meaning, tunedHz / 100, 4);  // hundreds of Hz, shown in MHz
+    Add(meaning, " MHz, ");
+    if (offsetHz == 0) {
+      Add(meaning, "on the ");
+      AddChannel(meaning, below * 50);
+    } else if (offsetHz * 2 == rasterHz) {
+      Add(meaning, "midway between the ");
+      AddFixed(meaning, below * 50, 3);
+      Add(meaning, " and ");
+      AddChannel(meaning, (below + 1) * 50);
+      Add(meaning, "s");
+    } else {
+      const bool above = offsetHz * 2 < rasterHz;
+      // hundreds of Hz, shown in kHz
+      AddFixed(meaning, (above ? offsetHz : rasterHz - offsetHz) / 100, 1);
+      Add(meaning, above ? " kHz above the " : " kHz below the ");
+      AddChannel(meaning, (above ? below : below + 1) * 50);
+    }
+    Add(meaning, " (oscillator ");
     AddFixed(meaning, divider * 625, 4);  // hundreds of Hz, shown in MHz
     Add(meaning, " MHz)");
   }
@@ -300,33 +403,53 @@ int32_t SetGPIOMODE(int32_t mode) {
     Add(meaning, "x87 control word left at ");
     AddHex(meaning, card.controlWord, 4);
   }
+  if (card.leavesX87Full) {
+    Add(meaning, meaning.length != 0 ? ", " : "");
+    Add(meaning, "all eight x87 registers left in use");
+  }
   Trace(call, meaning);
   if (card.setsControlWord) {
     LoadControlWord(static_cast<uint16_t>(card.controlWord));
   }
+  if (card.leavesX87Full) {
+    FillX87Registers();
+  }
   return 0;
 }
 
-int32_t I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
-  const uint8_t bytes[] = {address, first, second};
+int32_t I2CHWWrite3(uint32_t address, uint32_t first, uint32_t second) {
+  Configure();
+  const uint32_t bytes[] = {ByteArgument(address), ByteArgument(first), ByteArgument(second)};
   Line call = HexCall("I2CHWWrite3", bytes, 3);
   Add(call, " = 0");
-  Trace(call, DescribeWrite(address, first, second));
+  Trace(call, DescribeWrite(bytes[0], bytes[1], bytes[2]));
   return 0;
 }
 
-int32_t I2CHWRead(uint8_t address, uint8_t* value) {
+// Stores the byte read, and for a driver that stores a whole word, three
+// more bytes after it.
+void StoreRead(uint8_t* buffer, uint8_t value) {
+  buffer[0] = value;
+  if (card.storesWord) {
+    buffer[1] = 0xA5;
+    buffer[2] = 0x5A;
+    buffer[3] = 0xFF;
+  }
+}
+
+int32_t I2CHWRead(uint32_t address, uint8_t* buffer) {
   Configure();
+  const uint32_t device = ByteArgument(address);
   const StatusRead read = card.statuses[card.nextStatus];
   if (card.nextStatus + 1 < card.statusCount) {
     ++card.nextStatus;
   }
-  Line call = HexCall("I2CHWRead", &address, 1);
-  if (read.fails || address != kTunerAddress) {
+  Line call = HexCall("I2CHWRead", &device, 1);
+  if (read.fails || device != kTunerAddress) {
     Line meaning = LineOf("read failed");
-    if (read.leavesByte && address == kTunerAddress) {
+    if (read.leavesByte && device == kTunerAddress) {
       // A failed transfer may still have clocked part of a byte in.
-      *value = read.status;
+      StoreRead(buffer, read.status);
       Add(meaning, ", ");
       AddHex(meaning, read.status, 2);
       Add(meaning, " left in the buffer");
@@ -335,10 +458,18 @@ int32_t I2CHWRead(uint8_t address, uint8_t* value) {
     Trace(call, meaning);
     return kReadFailed;
   }
-  *value = read.status;
+  StoreRead(buffer, read.status);
   Add(call, " = 0 -> ");
   AddHex(call, read.status, 2);
-  Trace(call, DescribeStatus(read.status));
+  Line meaning = DescribeStatus(read.status);
+  if (card.storesWord) {
+    Add(meaning, ", stored as a word: ");
+    for (size_t i = 0; i < 4; ++i) {
+      Add(meaning, i == 0 ? "" : " ");
+      AddHex(meaning, buffer[i], 2);
+    }
+  }
+  Trace(call, meaning);
   return 0;
 }
 

@@ -6,7 +6,8 @@
 //   WAVRIX_SIM_TRACE   "stderr" (or "-") traces every call to standard error;
 //                      any other value is a file to write the trace to.
 //   WAVRIX_SIM_TIME    "1": each trace line starts with the milliseconds since
-//                      the first call, so the waits between calls show.
+//                      the first call, so the waits between calls show; "0":
+//                      no times (as when it is not set).
 //   WAVRIX_SIM_STATUS  the status bytes that reads return, in order, as a
 //                      comma-separated list of hex bytes; "fail" makes that
 //                      read fail, and "fail:60" makes it fail after leaving
@@ -19,6 +20,17 @@
 //                      as drivers that set the unit to their own liking in
 //                      their set-up do: 027F leaves it at 53-bit precision,
 //                      007F at 24-bit.
+//   WAVRIX_SIM_DRIVER  how the driver was built, as a comma-separated list of
+//                      what it does beyond the bare promise:
+//                        stores-word        a read stores a whole word: the
+//                                           byte, then three non-zero bytes
+//                        reads-whole-bytes  a byte argument is read as its
+//                                           whole 32-bit slot, so upper bits
+//                                           show as another address or byte
+//                        leaves-x87-full    the set-up returns with all eight
+//                                           x87 registers in use
+//
+// A value it cannot read is named on standard error and left out.
 //
 // This is the card's whole behaviour and trace, with no C library under it,
 // so that every stand-in shares it: the card library (library.cc, as
@@ -36,18 +48,11 @@
 namespace simcard {
 
 /// The nine operations of the card's driver library, with the library's
-/// results, as the simulated card answers them.
-int32_t I2CIsInitOK();
-int32_t I2CInitHWMode(int32_t busClockHz);
-int32_t GPIOIsInitOK();
-int32_t SetGPIOMODE(int32_t mode);
-int32_t I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second);
-/// 1 when the read fails; `*value` is then untouched, unless the status
-/// script has the failing read leave a byte behind.
-int32_t I2CHWRead(uint8_t address, uint8_t* value);
-uint32_t GetGPOE();
-int32_t SetGPOE(uint32_t mask);
-int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t reserved);
+/// results, as the simulated card answers them. A failed I2CHWRead (result 1)
+/// leaves the buffer untouched, unless the status script has the failing
+/// read leave a byte behind.
+#define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) Result Name Parameters;
+#include "cardbus/btvid_32_operations.h"
 
 namespace host {
 

@@ -2,21 +2,28 @@
 // on Windows. It exports the nine operations of the card's driver library and
 // answers them with the simulated card (card.h), on the C library alone, so
 // that starting a program against it costs what starting against a driver
-// would.
+// would. On Windows it is built twice, as drivers come: with stdcall (the
+// library removes its arguments) and, with SIMCARD_CDECL, with the C
+// convention (the caller does).
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
-#include "cardbus/btvid_32.h"
 #include "simcard/card.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 // The DLL exports the nine operations by their undecorated names.
 #define SIMCARD_EXPORT __declspec(dllexport)
+#if defined(SIMCARD_CDECL)
+#define SIMCARD_CALL __cdecl
 #else
-// The shared library exports them (and, by its version script, only them).
+#define SIMCARD_CALL __stdcall
+#endif
+#else
+// The shared library exports them, and only them: everything else is hidden.
 #define SIMCARD_EXPORT __attribute__((visibility("default")))
+#define SIMCARD_CALL
 #endif
 
 namespace simcard::host {
@@ -67,41 +74,10 @@ void WriteError(const char* text, size_t length) {
 
 extern "C" {
 
-SIMCARD_EXPORT int32_t BTVID_32_CALL I2CIsInitOK(void) {
-  return simcard::I2CIsInitOK();
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL I2CInitHWMode(int32_t bus_clock_hz) {
-  return simcard::I2CInitHWMode(bus_clock_hz);
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL GPIOIsInitOK(void) {
-  return simcard::GPIOIsInitOK();
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL SetGPIOMODE(int32_t mode) {
-  return simcard::SetGPIOMODE(mode);
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
-  return simcard::I2CHWWrite3(address, first, second);
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL I2CHWRead(uint8_t address, uint8_t* value) {
-  return simcard::I2CHWRead(address, value);
-}
-
-SIMCARD_EXPORT uint32_t BTVID_32_CALL GetGPOE(void) {
-  return simcard::GetGPOE();
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL SetGPOE(uint32_t mask) {
-  return simcard::SetGPOE(mask);
-}
-
-SIMCARD_EXPORT int32_t BTVID_32_CALL SetGPDATABits(int32_t first_bit, int32_t last_bit,
-                                                   int32_t value, int32_t reserved) {
-  return simcard::SetGPDATABits(first_bit, last_bit, value, reserved);
-}
+#define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) \
+  SIMCARD_EXPORT Result SIMCARD_CALL Name Parameters {          \
+    return simcard::Name Arguments;                             \
+  }
+#include "cardbus/btvid_32_operations.h"
 
 }  // extern "C"

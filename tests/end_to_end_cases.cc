@@ -423,8 +423,20 @@ std::vector<std::string> TracedCalls(const std::string& trace, std::vector<uint3
   return calls;
 }
 
-std::vector<std::string> CardEnv(const Case& c) {
+const std::vector<Driver>& Drivers() {
+  static const std::vector<Driver> drivers = {
+      {"driver that stores a whole word", "stores-word", false},
+      {"driver that reads byte arguments whole", "reads-whole-bytes", false},
+      {"driver that leaves the x87 full", "leaves-x87-full", true},
+  };
+  return drivers;
+}
+
+std::vector<std::string> CardEnv(const Case& c, const Driver& driver) {
   std::vector<std::string> env;
+  if (!driver.traits.empty()) {
+    env.push_back("WAVRIX_SIM_DRIVER=" + driver.traits);
+  }
   if (!c.card.status.empty()) {
     env.push_back("WAVRIX_SIM_STATUS=" + c.card.status);
   }

@@ -47,6 +47,24 @@ struct Case {
 
 std::vector<Case> Cases();
 
+/// A driver as the simulated card can be built beyond the bare promise of
+/// its operations: each kind must leave the whole table as it is.
+struct Driver {
+  std::string name;
+  std::string traits;  ///< WAVRIX_SIM_DRIVER
+  /// Whether what it does shows only on a processor whose x87 faults on a
+  /// register-stack overflow (a real one, not QEMU's).
+  bool needsRealX87 = false;
+};
+
+/// The bare driver: what the simulated card does without being told.
+inline const Driver kBareDriver{"bare driver", "", false};
+
+/// One driver for each thing a driver may do that the program must survive:
+/// store a whole word for a byte read, read byte arguments as whole slots,
+/// leave all eight x87 registers in use after its set-up.
+const std::vector<Driver>& Drivers();
+
 /// What one run showed.
 struct Seen {
   int exitCode = -1;
@@ -76,8 +94,9 @@ std::string MakeTempDir();
 std::vector<std::string> TracedCalls(const std::string& trace,
                                      std::vector<uint32_t>* timesMs = nullptr);
 
-/// The simulated card's settings for the case, as environment entries.
-std::vector<std::string> CardEnv(const Case& c);
+/// The simulated card's settings for the case under `driver`, as environment
+/// entries.
+std::vector<std::string> CardEnv(const Case& c, const Driver& driver = kBareDriver);
 
 /// Runs each argument that ends in a fault report with `run`, and checks with
 /// binutils' `addr2line` over `image` that the reported offset, taken from

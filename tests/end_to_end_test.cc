@@ -7,6 +7,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -20,13 +21,13 @@ using e2e::TracedCalls;
 
 // The Linux program: argv[1] as given; each message is a line
 // "CAPTION: TEXT" on standard error.
-e2e::Seen RunNative(const e2e::Case& c) {
+e2e::Seen RunNative(const e2e::Case& c, const e2e::Driver& driver = e2e::kBareDriver) {
   const std::string dir = MakeTempDir();
   std::vector<std::string> argv = {WAVRIX_EXE};
   if (c.argument) {
     argv.push_back(*c.argument);
   }
-  std::vector<std::string> env = e2e::CardEnv(c);
+  std::vector<std::string> env = e2e::CardEnv(c, driver);
   env.push_back("WAVRIX_SIM_TRACE=" + dir + "/trace.txt");
   const testproc::Result result = testproc::Run(argv, env, dir);
 
@@ -46,6 +47,19 @@ e2e::Seen RunNative(const e2e::Case& c) {
 TEST(EndToEndTest, LinuxProgramAgainstTheSimulatedCard) {
   for (const e2e::Case& c : e2e::Cases()) {
     e2e::ExpectSeen(c, RunNative(c), false);
+  }
+}
+
+// However the driver was built, the program sends and shows the same: a read
+// that stores a word must not overwrite the program's own data (the sanitizer
+// build sees any such store), byte arguments read whole must still be the
+// bytes, and registers left in use must not turn a frequency into a fault.
+TEST(EndToEndTest, LinuxProgramAgainstEveryKindOfDriver) {
+  for (const e2e::Driver& driver : e2e::Drivers()) {
+    SCOPED_TRACE(driver.name);
+    for (const e2e::Case& c : e2e::Cases()) {
+      e2e::ExpectSeen(c, RunNative(c, driver), false);
+    }
   }
 }
 
@@ -102,9 +116,32 @@ TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
   const std::string dir = MakeTempDir();
   testproc::Run({WAVRIX_EXE, "98.5"}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"}, dir);
   const std::string trace = testproc::ReadFile(dir + "/trace.txt");
-  for (const char* meaning : {"divider 1747 -> 98.500 MHz station", "port byte A5",
-                              "GPIO outputs 8-11 enabled", "data bits 9..11 = 2"}) {
+  for (const char* meaning : {"port byte A5", "GPIO outputs 8-11 enabled", "data bits 9..11 = 2"}) {
     EXPECT_NE(trace.find(meaning), std::string::npos) << meaning << "\n" << trace;
+  }
+}
+
+// The trace names the station the tuner really sits on, the oscillator less
+// 10.7 MHz, and where that lies against the 50 kHz broadcast raster: on a
+// channel, 12.5 kHz off one, or midway between two. Never a rounded channel
+// the tuner is not on.
+TEST(EndToEndTest, TraceNamesTheFrequencyReallyTuned) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"98.5", "divider 1747 -> 98.4875 MHz, 12.5 kHz below the 98.500 MHz channel"},
+      {"98.4", "divider 1746 -> 98.4250 MHz, midway between the 98.400 and 98.450 MHz channels"},
+      {"107.9",
+       "divider 1898 -> 107.9250 MHz, midway between the 107.900 and 107.950 MHz channels"},
+      {"100", "divider 1771 -> 99.9875 MHz, 12.5 kHz below the 100.000 MHz channel"},
+      {"98.6", "divider 1749 -> 98.6125 MHz, 12.5 kHz above the 98.600 MHz channel"},
+      {"89.3", "divider 1600 -> 89.3000 MHz, on the 89.300 MHz channel"},
+      {"87.5", "divider 1571 -> 87.4875 MHz, 12.5 kHz below the 87.500 MHz channel"},
+  };
+  for (const auto& [argument, meaning] : rows) {
+    SCOPED_TRACE(argument);
+    const std::string dir = MakeTempDir();
+    testproc::Run({WAVRIX_EXE, argument}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"}, dir);
+    const std::string trace = testproc::ReadFile(dir + "/trace.txt");
+    EXPECT_NE(trace.find(std::string(meaning) + " (oscillator "), std::string::npos) << trace;
   }
 }
 
@@ -120,6 +157,12 @@ TEST(EndToEndTest, SimulatedCardTakesItsSettingsToTheLetter) {
       {"WAVRIX_SIM_STATUS=fail:60", "read failed, 60 left in the buffer\n"},
       {"WAVRIX_SIM_STATUS=fail", "  read failed\n"},
       {"WAVRIX_SIM_CONTROL_WORD=007F", "x87 control word left at 007F\n"},
+      {"WAVRIX_SIM_DRIVER=leaves-x87-full", "all eight x87 registers left in use\n"},
+      {"WAVRIX_SIM_DRIVER=stores-word", "status 40, PLL locked, stored as a word: 40 A5 5A FF\n"},
+      {"WAVRIX_SIM_DRIVER=stores-word,bogus",
+       "simulated card: ignoring WAVRIX_SIM_DRIVER entry 'bogus'"},
+      {"WAVRIX_SIM_TIME=yes", "simulated card: ignoring WAVRIX_SIM_TIME yes"},
+      {"WAVRIX_SIM_TIME=0", "btvid_32: I2CIsInitOK() = 1\n"},
       {"WAVRIX_SIM_STATUS=fail:", "simulated card: ignoring status entry 'fail:'"},
       {"WAVRIX_SIM_STATUS=fail:160", "simulated card: ignoring status entry 'fail:160'"},
       {"WAVRIX_SIM_STATUS=40,fail60", "simulated card: ignoring status entry 'fail60'"},
@@ -159,7 +202,8 @@ TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
 // the same build names the code there, and it must be the check that detected
 // the fault.
 TEST(EndToEndTest, FaultLocationPointsAtTheDetectingCode) {
-  e2e::ExpectFaultLocations(RunNative, "addr2line", WAVRIX_EXE);
+  e2e::ExpectFaultLocations([](const e2e::Case& c) { return RunNative(c); }, "addr2line",
+                            WAVRIX_EXE);
 }
 
 }  // namespace

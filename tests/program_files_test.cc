@@ -24,9 +24,10 @@ namespace {
 
 using Names = std::set<std::string>;
 
-const Names kCardOperations = {"I2CIsInitOK", "I2CInitHWMode", "GPIOIsInitOK",
-                               "SetGPIOMODE", "I2CHWWrite3",   "I2CHWRead",
-                               "GetGPOE",     "SetGPOE",       "SetGPDATABits"};
+const Names kCardOperations = {
+#define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) #Name,
+#include "cardbus/btvid_32_operations.h"
+};
 
 // Names of the C and C++ runtimes and of static constructors, as they would
 // show in a symbol table. (An unoptimised build keeps the placement forms of
@@ -97,6 +98,18 @@ TEST(LinuxProgramFileTest, NeedsOnlyTheCLibraryAndTheCardLibrary) {
     }
   }
   EXPECT_EQ(card, kCardOperations);
+}
+
+// The simulated card gives the program the nine operations and nothing
+// else: no helper of its own and nothing of the runtime linked into it.
+TEST(LinuxProgramFileTest, SimulatedCardExportsTheNineOperationsAlone) {
+  std::istringstream defined(
+      testproc::Capture(std::string("nm -D --defined-only ") + WAVRIX_CARD_LIBRARY));
+  Names exported;
+  for (std::string line; std::getline(defined, line);) {
+    exported.insert(line.substr(line.find_last_of(' ') + 1));
+  }
+  EXPECT_EQ(exported, kCardOperations);
 }
 
 TEST(LinuxProgramFileTest, HoldsNoCxxRuntimeAndIsSmall) {

@@ -84,20 +84,34 @@ std::string Unescape(const std::string& logged) {
 // Which Windows Wine presents to the program.
 enum class Presented { kCurrent, kWindows98 };
 
+// How the simulated BTVID_32.DLL beside the program was built: with stdcall
+// (it removes its arguments) or with the C convention (the caller does).
+enum class Convention { kStdcall, kCdecl };
+
+// What one Wine run puts the program in front of.
+struct Setting {
+  Presented windows = Presented::kCurrent;
+  Convention convention = Convention::kStdcall;
+  const e2e::Driver* driver = &e2e::kBareDriver;
+};
+
 // The Windows program under Wine, started by the launcher with the exact
 // command line; Wine's relay log shows every MessageBoxA and Sleep it made.
 // For Windows 98 the program runs as a copy named wavrix98.exe, which the
-// tests' Wine prefix presents with that version (its AppDefaults).
-e2e::Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
+// tests' Wine prefix presents with that version (its AppDefaults); for the
+// cdecl driver, as a copy beside that DLL.
+e2e::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
   const std::string dir = e2e::MakeTempDir();
   std::string exe = kBin + "/wavrix.exe";
-  if (windows == Presented::kWindows98) {
-    exe = dir + "/wavrix98.exe";
+  if (setting.windows == Presented::kWindows98 || setting.convention == Convention::kCdecl) {
+    exe = dir + (setting.windows == Presented::kWindows98 ? "/wavrix98.exe" : "/wavrix.exe");
     testproc::WriteFile(exe, testproc::ReadFile(kBin + "/wavrix.exe"));
-    testproc::WriteFile(dir + "/BTVID_32.DLL", testproc::ReadFile(kBin + "/BTVID_32.DLL"));
+    const std::string dll =
+        setting.convention == Convention::kCdecl ? "/cdecl/BTVID_32.DLL" : "/BTVID_32.DLL";
+    testproc::WriteFile(dir + "/BTVID_32.DLL", testproc::ReadFile(kBin + dll));
   }
   testproc::WriteFile(dir + "/command-line", c.commandLine);
-  std::vector<std::string> env = e2e::CardEnv(c);
+  std::vector<std::string> env = e2e::CardEnv(c, *setting.driver);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   // Each line of the log starts with the process and thread ids; Wine's own
   // services log their calls too. +ver tells the version each process got,
@@ -145,7 +159,7 @@ e2e::Seen RunWine(const e2e::Case& c, Presented windows = Presented::kCurrent) {
     }
   }
   EXPECT_TRUE(manifestRead) << "the program's manifest was not read";
-  if (windows == Presented::kWindows98) {
+  if (setting.windows == Presented::kWindows98) {
     EXPECT_EQ(presented, "4.10 platform 1") << "Wine did not present Windows 98";
   } else {
     EXPECT_NE(presented.find("platform 2"), std::string::npos) << presented;
@@ -162,7 +176,29 @@ TEST_F(WineTest, WindowsProgram) {
 
 TEST_F(WineTest, WindowsProgramPresentingWindows98) {
   for (const e2e::Case& c : e2e::Cases()) {
-    e2e::ExpectSeen(c, RunWine(c, Presented::kWindows98), true);
+    e2e::ExpectSeen(c, RunWine(c, {.windows = Presented::kWindows98}), true);
+  }
+}
+
+// A driver built with the C convention leaves its arguments on the stack for
+// the caller to remove; the program's call gate does.
+TEST_F(WineTest, WindowsProgramWithACdeclDriver) {
+  for (const e2e::Case& c : e2e::Cases()) {
+    e2e::ExpectSeen(c, RunWine(c, {.convention = Convention::kCdecl}), true);
+  }
+}
+
+// Each kind of driver, with the C convention and with stdcall by turns. Wine
+// runs the program on this machine's own x87, whose registers fault on a
+// stack overflow, so a driver leaving them full shows here too.
+TEST_F(WineTest, WindowsProgramWithEveryKindOfDriver) {
+  Convention convention = Convention::kCdecl;
+  for (const e2e::Driver& driver : e2e::Drivers()) {
+    SCOPED_TRACE(driver.name);
+    for (const e2e::Case& c : e2e::Cases()) {
+      e2e::ExpectSeen(c, RunWine(c, {.convention = convention, .driver = &driver}), true);
+    }
+    convention = convention == Convention::kCdecl ? Convention::kStdcall : Convention::kCdecl;
   }
 }
 

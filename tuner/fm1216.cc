@@ -22,18 +22,24 @@ uint16_t DividerForFrequency(int32_t frequencyHz) {
 }
 
 bool ReadTunerByte(uint8_t address, uint8_t& value) {
+  // The library promises to store one byte, but a driver may store a whole
+  // word: it gets one, zeroed and aligned, and the byte read is its first.
+  btvid_32::ReadBuffer buffer;
   // The library reports success only in the low byte of its result.
-  return (I2CHWRead(address, &value) & 0xFF) != 1;
+  if ((btvid_32::I2CHWRead(address, buffer.bytes) & 0xFF) == 1) {
+    return false;
+  }
+  value = buffer.bytes[0];
+  return true;
 }
 
 uint8_t ReadTunerStatus() {
+  // A failed read counts as status 0, whatever the driver left in its
+  // buffer: read as a status, a stray bit 5 would send the preliminary pair
+  // and a stray bit 6 would end the wait for lock. ReadTunerByte leaves
+  // `status` alone then.
   uint8_t status = 0;
-  if (!ReadTunerByte(TunerI2cAddress, status)) {
-    // A failed transfer may leave part of a byte in the buffer; read as a
-    // status, its bit 5 would send the preliminary pair and its bit 6 would
-    // end the wait for lock.
-    status = 0;
-  }
+  (void)ReadTunerByte(TunerI2cAddress, status);
   return status;
 }
 
@@ -43,16 +49,16 @@ bool TuneFrequency(int32_t frequencyHz, bool setPortBit0) {
   }
   const uint16_t divider = DividerForFrequency(frequencyHz);
   // The tuner takes the divider high byte first.
-  I2CHWWrite3(TunerI2cAddress, static_cast<uint8_t>(divider >> 8),
-              static_cast<uint8_t>(divider & 0xFF));
+  btvid_32::I2CHWWrite3(TunerI2cAddress, static_cast<uint8_t>(divider >> 8),
+                        static_cast<uint8_t>(divider & 0xFF));
 
   if ((ReadTunerStatus() & StatusNeedsPreliminary) != 0) {
-    I2CHWWrite3(TunerI2cAddress, ControlByte, PortBytePreliminary);
+    btvid_32::I2CHWWrite3(TunerI2cAddress, ControlByte, PortBytePreliminary);
     platform::SleepMilliseconds(PreliminaryWaitMs);
   }
 
   const uint8_t port = setPortBit0 ? (PortByteFmBase | PortBit0) : PortByteFmBase;
-  I2CHWWrite3(TunerI2cAddress, ControlByte, port);
+  btvid_32::I2CHWWrite3(TunerI2cAddress, ControlByte, port);
 
   // Give the PLL time to lock; a tuner that never reports lock only costs the
   // full wait, the station is usually there anyway.
@@ -67,9 +73,9 @@ bool TuneFrequency(int32_t frequencyHz, bool setPortBit0) {
 }
 
 bool SetRadioPins(bool radio) {
-  SetGPOE(GetGPOE() | RadioPinsOutputMask);
-  const int32_t result = SetGPDATABits(RadioPinsFirstBit, RadioPinsLastBit,
-                                       radio ? RadioPinsRadioValue : RadioPinsTvValue, 0);
+  btvid_32::SetGPOE(btvid_32::GetGPOE() | RadioPinsOutputMask);
+  const int32_t result = btvid_32::SetGPDATABits(RadioPinsFirstBit, RadioPinsLastBit,
+                                                 radio ? RadioPinsRadioValue : RadioPinsTvValue, 0);
   return (result & 0xFF) == 0;
 }
 

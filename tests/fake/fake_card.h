@@ -31,6 +31,10 @@ struct Card {
   uint64_t clockMs = 0;  ///< virtual time, advanced only by Sleep
   /// The x87 control word SetGPIOMODE loads, as some drivers' set-up does.
   std::optional<uint16_t> setUpControlWord;
+  /// SetGPIOMODE returns with all eight x87 registers in use.
+  bool leavesX87Full = false;
+  /// Reads store a whole word: the byte, then three non-zero bytes.
+  bool storesWholeWord = false;
 };
 
 /// The fake's state; Reset() before each test.
@@ -47,6 +51,10 @@ std::vector<std::string> CallsAfterSetUp();
 /// Loads `word` into the x87 control register, as the fake's SetGPIOMODE does
 /// with `setUpControlWord`.
 void LoadControlWord(uint16_t word);
+
+/// Loads eight values, leaving every x87 register in use, as the fake's
+/// SetGPIOMODE does with `leavesX87Full`.
+void FillX87Registers();
 
 /// Offset the fake platform reports for every fault location.
 inline constexpr uint32_t FakeImageOffset = 0x0040A1B4;

@@ -2,7 +2,8 @@
 // Wine, so that the tests can run the very exe that ships on an emulated
 // i486DX or Pentium (qemu-i386 -cpu 486, -cpu pentium) on any host.
 //
-//   wavrix_runner [--elsewhere] PROGRAM.EXE COMMAND-LINE
+//   wavrix_runner [--elsewhere] [--cdecl] PROGRAM.EXE COMMAND-LINE
+//   wavrix_runner --probe-x87
 //
 // It loads the program as the Windows loader does (pe_image), binds its
 // thirteen imports to its own versions of them (windows_api), and starts it
@@ -12,8 +13,13 @@
 // on standard error as it happens; the card's nine operations are the
 // simulated card's, configured and traced by the WAVRIX_SIM_* variables.
 // With --elsewhere the image is loaded 256 MiB above its base, so that its
-// base relocations are applied. The runner ends with the program's exit code,
-// or with one of its own (exit_codes.h).
+// base relocations are applied; with --cdecl the card's operations are those
+// of a driver built with the C calling convention, which leaves its
+// arguments for the caller to remove. --probe-x87 tells whether the
+// processor it runs on faults on an x87 register-stack overflow: it prints
+// the status word after nine loads into an emptied unit (0041, invalid
+// operation and stack fault, on a real x87; QEMU's gives 0000). The runner ends with the program's
+// exit code, or with one of its own (exit_codes.h).
 #include "tools/exe_runner/exit_codes.h"
 #include "tools/exe_runner/linux_i386.h"
 #include "tools/exe_runner/pe_image.h"
@@ -59,17 +65,38 @@ namespace {
   __builtin_unreachable();
 }
 
+// Nine loads into eight registers, and the status word they leave.
+uint16_t X87StatusAfterNineLoads() {
+  uint16_t status = 0;
+  __asm__ volatile(
+      "fninit\n\t"
+      "fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\t"
+      "fnstsw %0\n\t"
+      "fninit"
+      : "=m"(status));
+  return status;
+}
+
 }  // namespace
 
 int RunnerMain(int argc, char** argv, char** envp) {
+  if (argc == 2 && simcard::Equals(argv[1], "--probe-x87")) {
+    say::Line line = say::Start();
+    simcard::Add(line, "x87 status after nine loads: ");
+    simcard::AddHex(line, X87StatusAfterNineLoads() & 0x7F, 4);
+    say::Emit(line);
+    return 0;
+  }
   int first = 1;
-  const bool elsewhere = argc > 1 && simcard::Equals(argv[1], "--elsewhere");
+  const bool elsewhere = first < argc && simcard::Equals(argv[first], "--elsewhere");
   first += elsewhere ? 1 : 0;
+  const bool cdeclDriver = first < argc && simcard::Equals(argv[first], "--cdecl");
+  first += cdeclDriver ? 1 : 0;
   if (argc - first != 2) {
-    say::Say("usage: wavrix_runner [--elsewhere] PROGRAM.EXE COMMAND-LINE");
+    say::Say("usage: wavrix_runner [--elsewhere] [--cdecl] PROGRAM.EXE COMMAND-LINE");
     return exe_runner::UsageError;
   }
-  windows_api::SetUp(argv[first + 1], envp);
+  windows_api::SetUp(argv[first + 1], envp, cdeclDriver);
   pe_image::Image image;
   switch (pe_image::Load(argv[first], elsewhere, &windows_api::Resolve, image)) {
     case pe_image::Outcome::kLoaded:

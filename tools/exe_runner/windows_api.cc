@@ -14,6 +14,7 @@ namespace windows_api {
 namespace {
 
 char* commandLine = nullptr;
+bool cdeclCard = false;
 char** environment = nullptr;
 uint32_t clockMs = 0;  // the virtual clock: only Sleep moves it
 int traceFd = -1;
@@ -83,36 +84,20 @@ int32_t WINAPI MessageBoxA(const void* owner, const char* text, const char* capt
   linux_i386::Exit(static_cast<int>(exitCode & 0xFF));
 }
 
-// BTVID_32.DLL: the simulated card, with the library's calling convention.
-
-int32_t WINAPI I2CIsInitOK() {
-  return simcard::I2CIsInitOK();
-}
-int32_t WINAPI I2CInitHWMode(int32_t busClockHz) {
-  return simcard::I2CInitHWMode(busClockHz);
-}
-int32_t WINAPI GPIOIsInitOK() {
-  return simcard::GPIOIsInitOK();
-}
-int32_t WINAPI SetGPIOMODE(int32_t mode) {
-  return simcard::SetGPIOMODE(mode);
-}
-// A byte argument fills a whole stack slot; only its low 8 bits are read.
-int32_t WINAPI I2CHWWrite3(uint8_t address, uint8_t first, uint8_t second) {
-  return simcard::I2CHWWrite3(address, first, second);
-}
-int32_t WINAPI I2CHWRead(uint8_t address, uint8_t* value) {
-  return simcard::I2CHWRead(address, value);
-}
-uint32_t WINAPI GetGPOE() {
-  return simcard::GetGPOE();
-}
-int32_t WINAPI SetGPOE(uint32_t mask) {
-  return simcard::SetGPOE(mask);
-}
-int32_t WINAPI SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t reserved) {
-  return simcard::SetGPDATABits(firstBit, lastBit, value, reserved);
-}
+// BTVID_32.DLL: the simulated card, in both calling conventions a driver may
+// have been built with: stdcall, which removes its arguments, and the C
+// convention, which leaves that to the caller. A byte argument fills a whole
+// stack slot; the simulated card reads what of it its driver reads.
+// NOLINTBEGIN(bugprone-macro-parentheses): Result is a type name
+#define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) \
+  Result WINAPI Name##Stdcall Parameters {                      \
+    return simcard::Name Arguments;                             \
+  }                                                             \
+  Result __attribute__((cdecl)) Name##Cdecl Parameters {        \
+    return simcard::Name Arguments;                             \
+  }
+// NOLINTEND(bugprone-macro-parentheses)
+#include "cardbus/btvid_32_operations.h"
 
 // DLL names are compared as Windows does, ignoring case.
 bool SameDll(const char* a, const char* b) {
@@ -126,9 +111,10 @@ bool SameDll(const char* a, const char* b) {
 
 }  // namespace
 
-void SetUp(char* line, char** env) {
+void SetUp(char* line, char** env, bool cdeclDriver) {
   commandLine = line;
   environment = env;
+  cdeclCard = cdeclDriver;
 }
 
 void* Resolve(const char* dll, const char* name) {
@@ -144,15 +130,10 @@ void* Resolve(const char* dll, const char* name) {
       {"KERNEL32.dll", "Sleep", reinterpret_cast<void*>(&Sleep)},
       {"KERNEL32.dll", "ExitProcess", reinterpret_cast<void*>(&ExitProcess)},
       {"USER32.dll", "MessageBoxA", reinterpret_cast<void*>(&MessageBoxA)},
-      {"BTVID_32.DLL", "I2CIsInitOK", reinterpret_cast<void*>(&I2CIsInitOK)},
-      {"BTVID_32.DLL", "I2CInitHWMode", reinterpret_cast<void*>(&I2CInitHWMode)},
-      {"BTVID_32.DLL", "GPIOIsInitOK", reinterpret_cast<void*>(&GPIOIsInitOK)},
-      {"BTVID_32.DLL", "SetGPIOMODE", reinterpret_cast<void*>(&SetGPIOMODE)},
-      {"BTVID_32.DLL", "I2CHWWrite3", reinterpret_cast<void*>(&I2CHWWrite3)},
-      {"BTVID_32.DLL", "I2CHWRead", reinterpret_cast<void*>(&I2CHWRead)},
-      {"BTVID_32.DLL", "GetGPOE", reinterpret_cast<void*>(&GetGPOE)},
-      {"BTVID_32.DLL", "SetGPOE", reinterpret_cast<void*>(&SetGPOE)},
-      {"BTVID_32.DLL", "SetGPDATABits", reinterpret_cast<void*>(&SetGPDATABits)},
+#define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) \
+  {"BTVID_32.DLL", #Name,                                       \
+   cdeclCard ? reinterpret_cast<void*>(&Name##Cdecl) : reinterpret_cast<void*>(&Name##Stdcall)},
+#include "cardbus/btvid_32_operations.h"
   };
   // The runner has no C++ library to search with.
   for (const Function& function : functions) {

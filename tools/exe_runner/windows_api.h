@@ -9,8 +9,10 @@
 namespace windows_api {
 
 /// What the program will see: its command line, as GetCommandLineA gives
-/// it, and the environment the simulated card reads.
-void SetUp(char* commandLine, char** environment);
+/// it, the environment the simulated card reads, and whether the card's nine
+/// operations take the C calling convention (the caller removes the
+/// arguments) instead of stdcall.
+void SetUp(char* commandLine, char** environment, bool cdeclDriver);
 
 /// The runner's function for `name` of `dll` (its name in any case), or
 /// null when it is not one of the thirteen.
