@@ -1,17 +1,16 @@
 # Cross build for 32-bit Windows with MinGW-w64. The compiler is the one
-# WAVRIX_MINGW_CXX names, else the first found of Debian's name for its win32
-# thread model (the program needs no threading runtime DLL) and the plain name
-# other distributions use.
+# WAVRIX_MINGW_CXX names, else the first found of its usual names.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(WAVRIX_MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw_w64_names.cmake)
 
 if(NOT WAVRIX_MINGW_CXX)
-  find_program(WAVRIX_MINGW_CXX NAMES ${WAVRIX_MINGW_PREFIX}-g++-win32 ${WAVRIX_MINGW_PREFIX}-g++)
+  find_program(WAVRIX_MINGW_CXX NAMES ${WAVRIX_MINGW_CXX_NAMES})
 endif()
 if(NOT WAVRIX_MINGW_CXX)
-  message(FATAL_ERROR "No MinGW-w64 cross compiler: neither ${WAVRIX_MINGW_PREFIX}-g++-win32 nor "
-    "${WAVRIX_MINGW_PREFIX}-g++ is on the PATH; set WAVRIX_MINGW_CXX to name one")
+  string(JOIN " nor " WAVRIX_MINGW_CXX_TEXT ${WAVRIX_MINGW_CXX_NAMES})
+  message(FATAL_ERROR "No MinGW-w64 cross compiler: neither ${WAVRIX_MINGW_CXX_TEXT} is on the PATH; "
+    "set WAVRIX_MINGW_CXX to name one")
 endif()
 # The checks CMake compiles for itself read this file again.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES WAVRIX_MINGW_CXX)

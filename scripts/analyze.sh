@@ -9,6 +9,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+source scripts/need.sh
+# The MinGW-w64 compiler and resource compiler configure the Windows release
+# build, whose compile commands list what only Windows compiles.
+need all cmake ninja cc c++ clang-tidy cppcheck \
+  "$mingw_cxx" "$mingw-windres"
 
 # The project's own C and C++ sources that a compile database lists.
 sources() {
@@ -20,8 +25,7 @@ cmake --preset native >/dev/null
 native=$(sources build/native/compile_commands.json)
 # The Windows release build's commands, for what only Windows compiles.
 if ! cmake --preset win32 >/dev/null; then
-  echo "analyze: the Windows sources cannot be listed without the MinGW-w64 cross compiler" \
-    "(scripts/setup.sh windows installs it)" >&2
+  echo "analyze: the Windows sources cannot be listed: the Windows build does not configure" >&2
   exit 1
 fi
 windows=$(sources build/win32/compile_commands.json)
@@ -45,7 +49,7 @@ clang-tidy --quiet -p build/analyze $native 2> >(grep -v -E '^[0-9]+ warnings? g
 echo "analyze: cppcheck, $(wc -w <<<"$all") files"
 # The power tables are data that cppcheck's number parser cannot take (values
 # past the double range); clang-tidy covers them.
-# shellcheck disable=SC2086
+# shellcheck disable=SC2046 # one file a word
 cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 \
   --enable=warning,style,performance,portability --suppress=missingIncludeSystem \
   -I . $(grep -v -x 'app/powers_of_ten.cc' <<<"$all")

@@ -14,6 +14,8 @@
 # What is checked is the commit, not the work tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/need.sh
+need windows git sha256sum cmp
 repo=$(pwd -P)
 commit=$(git rev-parse HEAD)
 export WAVRIX_SOURCE_COMMIT=$commit

@@ -5,13 +5,14 @@
 # double precision, so the numbers themselves are not judged here; the tests
 # do that natively.) A run that ends any other way, valgrind's own trouble
 # included, fails with its log shown, and so does a machine without valgrind.
+# The program and the card library are built first, so that the runs check
+# what the sources are now.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if ! command -v valgrind >/dev/null; then
-  echo "memcheck: valgrind is not installed (scripts/setup.sh all installs it)" >&2
-  exit 1
-fi
-[ -x build/native/bin/wavrix ] || { cmake --preset native >/dev/null && cmake --build --preset native; }
+source scripts/need.sh
+need all valgrind cmake ninja cc c++
+cmake --preset native >/dev/null
+cmake --build --preset native --target wavrix btvid_32
 exe=build/native/bin/wavrix
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

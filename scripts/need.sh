@@ -1,9 +1,16 @@
-# Sourced by the scripts that build: `need KIND TOOL...` makes sure the tools
-# are there before anything runs. A tool is a command, one of several
+# shellcheck shell=bash
+# Sourced by every script that needs tools: `need KIND TOOL...` makes sure the
+# tools are there before anything runs. A tool is a command, one of several
 # commands written "a|b", or a C++ header written "<name.h>". When any is
 # missing, the Debian set-up for KIND (scripts/setup.sh KIND) installs it where
 # it can: on Debian, as root or with sudo. Elsewhere, or if that did not help,
-# the missing tools are named and the script stops.
+# the script stops, naming itself, the missing tools and the set-up that
+# installs them on Debian.
+
+# The MinGW-w64 tools for 32-bit Windows go by this prefix, and the C++
+# compiler by either of these names, as cmake/mingw_w64_names.cmake has them.
+mingw=i686-w64-mingw32
+mingw_cxx="$mingw-g++-win32|$mingw-g++"
 
 # The tools among the arguments that this machine lacks, one per line.
 missing_tools() {
@@ -38,6 +45,7 @@ need() {
     missing=$(missing_tools "$@")
     [ -n "$missing" ] || return 0
   fi
-  echo "missing: $(echo $missing); install them with this system's packages" >&2
+  echo "$(basename "$0" .sh): missing: ${missing//$'\n'/, }; install them with this system's" \
+    "packages (on Debian, scripts/setup.sh $kind installs them)" >&2
   exit 1
 }

@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/need.sh
-need windows cmake ninja "i686-w64-mingw32-g++-win32|i686-w64-mingw32-g++" i686-w64-mingw32-windres \
-  i686-w64-mingw32-strip zip sha256sum
+need windows cmake ninja "$mingw_cxx" "$mingw-windres" \
+  "$mingw-strip" zip sha256sum
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target release
