@@ -163,7 +163,7 @@ TEST_F(EmulatedTest, WindowsProgramWithADriverThatNeedsARealX87) {
 TEST_F(EmulatedTest, WindowsFaultLocationPointsAtTheDetectingCode) {
   e2e::ExpectFaultLocations(
       [](const e2e::Case& c) { return RunEmulated(c, "486", Load::kElsewhere); },
-      "i686-w64-mingw32-addr2line", kExe);
+      WAVRIX_MINGW_TOOLS "addr2line", kExe);
 }
 
 // The check bites: a program of a few lines built for the i686, whose one

@@ -51,24 +51,6 @@ const std::regex kRuntimeSymbol(
   EXPECT_LE(static_cast<long>(info.st_size), limit);
 }
 
-#if defined(WAVRIX_MAKE_ICON)
-
-// The committed icon files are exactly what make_icon makes of the drawing,
-// so the drawing stays the one source to edit.
-TEST(IconFilesTest, AreMadeFromTheirDrawing) {
-  const std::string source = WAVRIX_SOURCE_DIR;
-  const std::string out = ::testing::TempDir() + "wavrix_icon";
-  ASSERT_EQ(std::system((std::string(WAVRIX_MAKE_ICON) + " " + source + "/assets/wavrix_icon.txt " +
-                         out + ".ico " + out + ".png")
-                            .c_str()),
-            0);
-  EXPECT_EQ(testproc::ReadFile(out + ".ico"), testproc::ReadFile(source + "/assets/wavrix.ico"));
-  EXPECT_EQ(testproc::ReadFile(out + ".png"),
-            testproc::ReadFile(source + "/assets/wavrix-icon.png"));
-}
-
-#endif  // WAVRIX_MAKE_ICON
-
 #if !defined(WAVRIX_INSTRUMENTED)
 
 TEST(LinuxProgramFileTest, NeedsOnlyTheCLibraryAndTheCardLibrary) {
@@ -135,7 +117,7 @@ class WindowsProgramFileTest : public ::testing::Test {
 // DLL name -> imported names, from the exe's import tables.
 std::map<std::string, Names> Imports(const std::string& image) {
   std::map<std::string, Names> imports;
-  std::istringstream lines(testproc::Capture("i686-w64-mingw32-objdump -p " + image));
+  std::istringstream lines(testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + image));
   std::string line;
   std::string dll;
   std::smatch match;
@@ -157,7 +139,7 @@ std::map<std::string, Names> Imports(const std::string& image) {
 }
 
 TEST_F(WindowsProgramFileTest, IsAGuiProgramForWindows400AndLater) {
-  const std::string header = testproc::Capture("i686-w64-mingw32-objdump -p " + kExe);
+  const std::string header = testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + kExe);
   EXPECT_NE(header.find("file format pei-i386"), std::string::npos);
   EXPECT_NE(header.find("Subsystem\t\t00000002\t(Windows GUI)"), std::string::npos) << header;
   for (const char* field : {"MajorSubsystemVersion\t4\n", "MinorSubsystemVersion\t0\n",
@@ -215,7 +197,7 @@ struct CodeSurvey {
 CodeSurvey SurveyCode(const std::string& image) {
   CodeSurvey survey;
   std::istringstream code(
-      testproc::Capture("i686-w64-mingw32-objdump -d --no-show-raw-insn " + image));
+      testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -d --no-show-raw-insn " + image));
   const std::regex target(R"(<[^>]*>)");  // symbol names, which are not instructions
   for (std::string line; std::getline(code, line);) {
     const size_t tab = line.find('\t');
@@ -248,15 +230,15 @@ TEST_F(WindowsProgramFileTest, HoldsNoInstructionPastTheI486) {
 
 TEST_F(WindowsProgramFileTest, IsSmallWithNoRuntimeAndNoStaticConstructors) {
   // manifest, icon and version resource included
-  ExpectNoRuntimeAndAtMost("i686-w64-mingw32-", kExe, 24 * 1024);
-  const std::string sections = testproc::Capture("i686-w64-mingw32-objdump -h " + kExe);
+  ExpectNoRuntimeAndAtMost(WAVRIX_MINGW_TOOLS, kExe, 24 * 1024);
+  const std::string sections = testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -h " + kExe);
   for (const char* section : {".ctors", ".CRT", ".tls", ".eh_frame"}) {
     EXPECT_EQ(sections.find(std::string(" ") + section + " "), std::string::npos) << section;
   }
 }
 
 TEST_F(WindowsProgramFileTest, SimulatedCardExportsTheNineUndecoratedNames) {
-  std::string exports = testproc::Capture("i686-w64-mingw32-objdump -p " + kBin + "/BTVID_32.DLL");
+  std::string exports = testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + kBin + "/BTVID_32.DLL");
   const size_t table = exports.find("[Ordinal/Name Pointer] Table");
   ASSERT_NE(table, std::string::npos);
   exports = exports.substr(table, exports.find("\n\n", table) - table);

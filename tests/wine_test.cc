@@ -204,7 +204,7 @@ TEST_F(WineTest, WindowsProgramWithEveryKindOfDriver) {
 
 TEST_F(WineTest, WindowsFaultLocationPointsAtTheDetectingCode) {
   e2e::ExpectFaultLocations([](const e2e::Case& c) { return RunWine(c); },
-                            "i686-w64-mingw32-addr2line", kBin + "/wavrix.exe");
+                            WAVRIX_MINGW_TOOLS "addr2line", kBin + "/wavrix.exe");
 }
 
 // The unit tests built for Windows, so that both builds read numbers and
