@@ -21,14 +21,15 @@ struct Message {
   uint32_t style;
 };
 
-/// The simulated card a case runs against.
+/// The simulated card a case runs against; a row names only what differs
+/// from the default card.
 struct Card {
-  /// Most rows name only the tuner's status script, so one converts.
-  Card(const char* statusScript = "") : status(statusScript) {}  // NOLINT(*-explicit-*)
   std::string status;       ///< WAVRIX_SIM_STATUS; empty: the default
   std::string controlWord;  ///< WAVRIX_SIM_CONTROL_WORD; empty: the x87 is left alone
 };
 
+/// One row of the table, written with designated initializers; a field left
+/// out keeps the default here.
 struct Case {
   std::string name;
   /// The whole command line as Windows hands it over, program name first.

@@ -238,7 +238,8 @@ TEST_F(WindowsProgramFileTest, IsSmallWithNoRuntimeAndNoStaticConstructors) {
 }
 
 TEST_F(WindowsProgramFileTest, SimulatedCardExportsTheNineUndecoratedNames) {
-  std::string exports = testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + kBin + "/BTVID_32.DLL");
+  std::string exports =
+      testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + kBin + "/BTVID_32.DLL");
   const size_t table = exports.find("[Ordinal/Name Pointer] Table");
   ASSERT_NE(table, std::string::npos);
   exports = exports.substr(table, exports.find("\n\n", table) - table);
