@@ -166,11 +166,15 @@ TEST_F(EmulatedTest, WindowsFaultLocationPointsAtTheDetectingCode) {
       WAVRIX_MINGW_TOOLS "addr2line", kExe);
 }
 
+// The emulator and the exe runner are tools of the tests; their own checks
+// run apart from the program's, under the harness label.
+class HarnessEmulatorTest : public EmulatedTest {};
+
 // The check bites: a program of a few lines built for the i686, whose one
 // choice the compiler makes with a CMOV (the file checks find it there), is
 // stopped on the i486 and the Pentium, and runs on the Pentium II, which has
 // the instruction.
-TEST_F(EmulatedTest, AnInstructionTheProcessorLacksStopsTheProgram) {
+TEST_F(HarnessEmulatorTest, AnInstructionTheProcessorLacksStopsTheProgram) {
   const std::string probe = kBin + "/cmov_probe.exe";
   struct Row {
     const char* cpu;
@@ -192,7 +196,7 @@ TEST_F(EmulatedTest, AnInstructionTheProcessorLacksStopsTheProgram) {
 
 // The runner gives the thirteen functions and nothing else: the exe with one
 // import renamed is refused before it runs.
-TEST_F(EmulatedTest, AnyOtherImportIsRefused) {
+TEST_F(HarnessEmulatorTest, TheRunnerRefusesAnyOtherImport) {
   std::string image = testproc::ReadFile(kExe);
   // The name stands in the import table, and in the symbols the loader ignores.
   const std::string name("GetCommandLineA\0", 16);

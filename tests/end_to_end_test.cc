@@ -112,7 +112,7 @@ TEST(EndToEndTest, LinuxProgramReallyWaits) {
   }
 }
 
-TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
+TEST(HarnessSimulatedCardTest, TraceDecodesWhatTheTunerWasTold) {
   const std::string dir = MakeTempDir();
   testproc::Run({WAVRIX_EXE, "98.5"}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"}, dir);
   const std::string trace = testproc::ReadFile(dir + "/trace.txt");
@@ -125,7 +125,7 @@ TEST(EndToEndTest, TraceDecodesWhatTheTunerWasTold) {
 // 10.7 MHz, and where that lies against the 50 kHz broadcast raster: on a
 // channel, 12.5 kHz off one, or midway between two. Never a rounded channel
 // the tuner is not on.
-TEST(EndToEndTest, TraceNamesTheFrequencyReallyTuned) {
+TEST(HarnessSimulatedCardTest, TraceNamesTheFrequencyReallyTuned) {
   const std::pair<const char*, const char*> rows[] = {
       {"98.5", "divider 1747 -> 98.4875 MHz, 12.5 kHz below the 98.500 MHz channel"},
       {"98.4", "divider 1746 -> 98.4250 MHz, midway between the 98.400 and 98.450 MHz channels"},
@@ -148,7 +148,7 @@ TEST(EndToEndTest, TraceNamesTheFrequencyReallyTuned) {
 // The rows for a failed read that leaves a byte, and for a driver that
 // changes the x87 control word, prove nothing unless the card really does
 // so; a setting it cannot read must be named, never quietly dropped.
-TEST(EndToEndTest, SimulatedCardTakesItsSettingsToTheLetter) {
+TEST(HarnessSimulatedCardTest, TakesItsSettingsToTheLetter) {
   struct Row {
     std::string setting;
     std::string said;  ///< in the trace, or on standard error

@@ -182,7 +182,7 @@ std::vector<Box> ReadmeBoxes() {
   return boxes;
 }
 
-TEST(ReadmeTxtTest, MarkerTableCatchesWhatItNames) {
+TEST(HarnessReadmeTxtCheckTest, MarkerTableCatchesWhatItNames) {
   for (const Marker& marker : kMarkers) {
     EXPECT_TRUE(std::regex_search(std::string(marker.caught), std::regex(marker.pattern)))
         << marker.what << ": " << marker.caught;
@@ -191,7 +191,7 @@ TEST(ReadmeTxtTest, MarkerTableCatchesWhatItNames) {
   ExpectPlainText("WAVRIX\n\n1. Put wavrix.exe in C:\\Program Files\\Wavrix.\n", "\n");
 }
 
-TEST(ReadmeTxtTest, SplitLinesRefusesOtherLineEnds) {
+TEST(HarnessReadmeTxtCheckTest, SplitLinesRefusesOtherLineEnds) {
   struct Row {
     const char* text;
     const char* eol;
