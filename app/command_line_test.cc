@@ -80,6 +80,9 @@ TEST(CommandLineTest, SplitsTokens) {
       EXPECT_EQ(Arg(c.line, i), c.tokens[i]);
     }
     EXPECT_EQ(Arg(c.line, arguments + 1), "");
+    // The program's name is token 0, not an argument, and nothing lies before it.
+    EXPECT_EQ(Arg(c.line, 0), "");
+    EXPECT_EQ(Arg(c.line, -1), "");
   }
 }
 

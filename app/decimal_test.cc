@@ -49,6 +49,9 @@ TEST(ParseDecimalTest, ReadsValuesAndFailurePositions) {
       {"1e4294967298", kInf, 0},
       {"1e-4294967298", 0.0L, 0},
       {"-5e-99999999999999999999", -0.0L, 0},
+      // A fraction's digits take the scale below a saturated exponent: it
+      // saturates again rather than wrap round to a huge positive scale.
+      {"1.25e-4294967298", 0.0L, 0},
       // On failure: the digits so far as one whole number, unsigned, unscaled.
       {"", 0.0L, 1},
       {"+", 0.0L, 2},

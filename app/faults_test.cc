@@ -19,6 +19,9 @@ TEST(FaultsTest, ReportTextFillsTheTemplate) {
       {{207, 0xDEADBEEF}, "Runtime error 207 at DEADBEEF"},
       {{7, 0x10}, "Runtime error   7 at 00000010"},
       {{42, 0}, "Runtime error  42 at 00000000"},
+      // The number has three places: a longer one keeps its last three digits
+      // and never writes over the words before it.
+      {{65535, 1}, "Runtime error 535 at 00000001"},
   };
   for (const Case& c : cases) {
     EXPECT_STREQ(ReportText(c.fault).text, c.text);
