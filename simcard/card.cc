@@ -77,6 +77,24 @@ void Complain(const char* what, const char* text, size_t length) {
   host::WriteError(line.text, line.length);
 }
 
+// The same for one entry of a comma-separated list, quoted.
+void ComplainOfEntry(const char* what, const char* entry, size_t length) {
+  Line quoted;
+  Add(quoted, "'");
+  Add(quoted, entry, length);
+  Add(quoted, "'");
+  Complain(what, quoted.text, quoted.length);
+}
+
+// The length of the list entry at `item`, up to the next comma or the end.
+size_t EntryLength(const char* item) {
+  size_t length = 0;
+  while (item[length] != '\0' && item[length] != ',') {
+    ++length;
+  }
+  return length;
+}
+
 // Whether `text` begins with all of the zero-terminated `prefix`.
 bool StartsWith(const char* text, const char* prefix) {
   for (; *prefix != '\0'; ++text, ++prefix) {
@@ -96,10 +114,7 @@ bool StartsWithFail(const char* text, size_t length) {
 void ParseStatuses(const char* list) {
   const char* item = list;
   while (card.statusCount < kMaxStatuses) {
-    size_t length = 0;
-    while (item[length] != '\0' && item[length] != ',') {
-      ++length;
-    }
+    const size_t length = EntryLength(item);
     uint32_t value = 0;
     StatusRead& read = card.statuses[card.statusCount];
     if (length == 4 && StartsWithFail(item, length)) {
@@ -113,11 +128,7 @@ void ParseStatuses(const char* list) {
       read = StatusRead{static_cast<uint8_t>(value), false, false};
       ++card.statusCount;
     } else {
-      Line quoted;
-      Add(quoted, "'");
-      Add(quoted, item, length);
-      Add(quoted, "'");
-      Complain("ignoring status entry ", quoted.text, quoted.length);
+      ComplainOfEntry("ignoring status entry ", item, length);
     }
     if (item[length] == '\0') {
       break;
@@ -138,10 +149,7 @@ void ParseDriver(const char* list) {
                           {"leaves-x87-full", &Card::leavesX87Full}};
   const char* item = list;
   for (;;) {
-    size_t length = 0;
-    while (item[length] != '\0' && item[length] != ',') {
-      ++length;
-    }
+    const size_t length = EntryLength(item);
     bool known = false;
     for (const Trait& trait : traits) {
       if (Length(trait.name) == length && StartsWith(item, trait.name)) {
@@ -150,11 +158,7 @@ void ParseDriver(const char* list) {
       }
     }
     if (!known) {
-      Line quoted;
-      Add(quoted, "'");
-      Add(quoted, item, length);
-      Add(quoted, "'");
-      Complain("ignoring WAVRIX_SIM_DRIVER entry ", quoted.text, quoted.length);
+      ComplainOfEntry("ignoring WAVRIX_SIM_DRIVER entry ", item, length);
     }
     if (item[length] == '\0') {
       break;
