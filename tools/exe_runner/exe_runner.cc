@@ -18,8 +18,8 @@
 // arguments for the caller to remove. --probe-x87 tells whether the
 // processor it runs on faults on an x87 register-stack overflow: it prints
 // the status word after nine loads into an emptied unit (0041, invalid
-// operation and stack fault, on a real x87; QEMU's gives 0000). The runner ends with the program's
-// exit code, or with one of its own (exit_codes.h).
+// operation and stack fault, on a real x87; QEMU's gives 0000). The runner
+// ends with the program's exit code, or with one of its own (exit_codes.h).
 #include "tools/exe_runner/exit_codes.h"
 #include "tools/exe_runner/linux_i386.h"
 #include "tools/exe_runner/pe_image.h"
