@@ -10,8 +10,10 @@
 #define WAVRIX_APP_FAULTS_H_
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
+#include "app/messages.h"
 #include "platform/fpu.h"
 
 namespace faults {
@@ -61,12 +63,32 @@ struct Fault {
 
 /// The report's text, zero-terminated, in a buffer of its own.
 struct ReportLine {
-  char text[30];
+  char text[sizeof messages::FatalTemplate];
 };
 
-/// "Runtime error NNN at LLLLLLLL": the template with the error number ending
-/// at its 17th character and the location in upper-case hex over the zeros.
-ReportLine ReportText(const Fault& fault);
+/// messages::FatalTemplate filled in: the error number right-aligned in its
+/// places (a longer one keeps its last digits), the location in upper-case
+/// hex over the zeros.
+constexpr ReportLine ReportText(const Fault& fault) {
+  ReportLine line{};
+  for (size_t i = 0; i < sizeof line.text; ++i) {
+    line.text[i] = messages::FatalTemplate[i];
+  }
+  unsigned code = fault.code;
+  for (size_t at = messages::FatalCodeEnd;
+       at-- > messages::FatalCodeEnd - messages::FatalCodeDigits;) {
+    line.text[at] = static_cast<char>('0' + code % 10);
+    code /= 10;
+    if (code == 0) {
+      break;
+    }
+  }
+  for (size_t i = 0; i < messages::FatalLocationDigits; ++i) {
+    const unsigned shift = 4 * (messages::FatalLocationDigits - 1 - i);
+    line.text[messages::FatalLocationAt + i] = "0123456789ABCDEF"[(fault.location >> shift) & 0xF];
+  }
+  return line;
+}
 
 /// Shows the fatal-error report (caption "Error", OK button) and returns the
 /// exit code the process must end with: the error number.

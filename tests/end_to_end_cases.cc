@@ -8,7 +8,10 @@
 #include <sstream>
 #include <utility>
 
+#include "app/faults.h"
+#include "app/messages.h"
 #include "gtest/gtest.h"
+#include "platform/platform.h"
 #include "tests/process.h"
 
 namespace e2e {
@@ -40,8 +43,12 @@ Calls Tuned(const std::string& divider) {
 Message Box(const std::string& text) {
   return {"Wavrix error", text, 1};
 }
-Message Fatal(int code) {
-  return {"Error", "Runtime error " + std::to_string(code) + " at [0-9A-F]{8}", 0};
+// The fatal-error report, its location any eight hex digits.
+Message Fatal(uint16_t code) {
+  return {messages::FatalCaption,
+          std::string(faults::ReportText({code, 0}).text)
+              .replace(messages::FatalLocationAt, messages::FatalLocationDigits, "[0-9A-F]{8}"),
+          platform::MessageStyleOk};
 }
 
 }  // namespace

@@ -137,20 +137,10 @@ std::ostream& operator<<(std::ostream& out, const Box& box) {
              << box.exitCode;
 }
 
-// The fatal-error report as README.TXT shows it: the program's template with
-// the error number ending at its 17th character, and LLLLLLLL over the
-// location's zeros.
+// The fatal-error report as README.TXT shows it: LLLLLLLL for the location.
 std::string FatalText(uint16_t code) {
-  std::string text = messages::FatalTemplate;
-  const std::string number = std::to_string(code);
-  EXPECT_GE(text.size(), 17u);
-  text.replace(17 - number.size(), number.size(), number);
-  const size_t location = text.rfind("00000000");
-  EXPECT_NE(location, std::string::npos) << messages::FatalTemplate;
-  if (location != std::string::npos) {
-    text.replace(location, 8, "LLLLLLLL");
-  }
-  return text;
+  return std::string(faults::ReportText({code, 0}).text)
+      .replace(messages::FatalLocationAt, messages::FatalLocationDigits, "LLLLLLLL");
 }
 
 // Every box the program can show, from its own message table.
