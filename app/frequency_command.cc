@@ -73,13 +73,6 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
 int RunProgram(std::optional<std::string_view> argument) {
   platform::SetFpuControlWord();
   btvid_32::StartUp();
-  // A driver's set-up may leave the x87 at 53-bit or 24-bit precision (read
-  // under that, 89.33125 would tune the neighbouring channel) or with all
-  // eight registers in use (the first load would overflow the register stack
-  // and every frequency fail). Everything from here on starts from a clean
-  // unit under the program's own word. (Later driver calls come after the
-  // last floating-point step, the divider.)
-  platform::ResetFpu();
   fm1216::StartUp();
   const int exitCode = RunFrequencyCommand(argument);
   fm1216::ShutDown();

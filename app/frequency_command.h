@@ -18,9 +18,7 @@ inline constexpr double MhzBelow = 1000.0;
 int RunFrequencyCommand(std::optional<std::string_view> argument);
 
 /// One whole run: the floating-point set-up, the card's bus set-up, the main
-/// flow and the module shut-downs. The main flow runs on an x87 reset to its
-/// empty registers and the program's own control word, whatever the driver's
-/// set-up left. Returns the process exit code.
+/// flow and the module shut-downs. Returns the process exit code.
 int RunProgram(std::optional<std::string_view> argument);
 
 }  // namespace app

@@ -7,12 +7,13 @@
 // these names with these argument orders can stand in: the simulated card in
 // simcard/, or a real card's driver.
 //
-// Nothing here assumes how that closed library was built. On 32-bit x86 each
-// call goes through one call gate (call_gate.h), after which the stack is
-// as it was whether the library removed its arguments itself (stdcall) or
-// left that to the caller (the C convention). Byte arguments travel in whole
-// 32-bit slots with the upper bits zero, and a read gets a buffer that any
-// store of up to a word fits.
+// Nothing here assumes how that closed library was built. Each call goes
+// through one call gate (call_gate.h), after which the stack is as it was
+// whether the library removed its arguments itself (stdcall) or left that to
+// the caller (the C convention), and the x87 is empty and under the
+// program's control word whatever the library did with it. Byte arguments
+// travel in whole 32-bit slots with the upper bits zero, and a read gets a
+// buffer that any store of up to a word fits.
 #ifndef WAVRIX_CARDBUS_BTVID_32_H_
 #define WAVRIX_CARDBUS_BTVID_32_H_
 
@@ -55,9 +56,7 @@ inline constexpr int32_t GpioMode = 0;
 
 /// Runs the card's one-time bus set-up: I2CIsInitOK, I2CInitHWMode(100000),
 /// GPIOIsInitOK, SetGPIOMODE(0), in that order. No result is examined: a card
-/// that fails here shows it later, as failed reads and ignored writes. A
-/// driver's set-up may leave the x87 in any state (another precision, all
-/// eight registers in use), so the caller resets it afterwards.
+/// that fails here shows it later, as failed reads and ignored writes.
 void StartUp();
 
 /// Nothing is sent to the card when the program ends.

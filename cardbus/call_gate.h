@@ -10,11 +10,19 @@
 //
 // Elsewhere (x86-64) there is one convention, and the operations are called
 // directly.
+//
+// On both, the gate leaves the x87 as the program keeps it: a closed driver
+// may return with registers in use or with a control word of its own, so
+// after every call the unit is emptied and the program's word loaded again.
+// Each floating-point step of the program may then come before or after any
+// driver call.
 #ifndef WAVRIX_CARDBUS_CALL_GATE_H_
 #define WAVRIX_CARDBUS_CALL_GATE_H_
 
 #include <cstdint>
 #include <type_traits>
+
+#include "platform/fpu.h"
 
 namespace btvid_32 {
 
@@ -42,23 +50,29 @@ uint32_t Slot(T value) {
   }
 }
 
-/// Calls the library's `function` with `arguments` through the gate.
+/// Calls the library's `function` with `arguments` through the gate; the
+/// x87 is empty and under the program's control word when it returns.
 template <auto function, typename... Args>
 auto Call(Args... arguments) {
   using Result = decltype(function(arguments...));
   static_assert(sizeof...(Args) <= CallGateSlots, "the gate has four argument slots");
   static_assert(sizeof(Result) == sizeof(uint32_t), "results come back whole in EAX");
   const uint32_t slots[CallGateSlots] = {Slot(arguments)...};
-  return static_cast<Result>(
+  const auto result = static_cast<Result>(
       CallGate(reinterpret_cast<uintptr_t>(function), slots[0], slots[1], slots[2], slots[3]));
+  platform::ResetFpu();
+  return result;
 }
 
 #else
 
 /// One calling convention: the library's `function` is called directly.
+/// The x87 is empty and under the program's control word when it returns.
 template <auto function, typename... Args>
 auto Call(Args... arguments) {
-  return function(arguments...);
+  const auto result = function(arguments...);
+  platform::ResetFpu();
+  return result;
 }
 
 #endif

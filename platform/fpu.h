@@ -10,6 +10,9 @@
 // Number reading and the Hz conversion are defined in the x87 extended
 // format; a compiler with another long double would silently read numbers
 // differently.
+#if !defined(__i386__) && !defined(__x86_64__)
+#error "Wavrix reads numbers with the x87 unit; build it for x86."
+#endif
 static_assert(std::numeric_limits<long double>::digits == 64 &&
                   std::numeric_limits<long double>::max_exponent == 16384 &&
                   std::numeric_limits<long double>::min_exponent == -16381,
@@ -17,21 +20,51 @@ static_assert(std::numeric_limits<long double>::digits == 64 &&
 
 namespace platform {
 
-/// The control word the program runs with: 64-bit mantissa, round to nearest.
-/// All exceptions stay masked; the program makes the overflow and invalid
-/// checks itself, at the points where the hardware would trap.
-inline constexpr uint16_t FpuControlWord = 0x133F;
+// The x87 control word, field by field.
+/// Bits 0 to 5 mask the six exceptions: invalid operation, denormal operand,
+/// division by zero, overflow, underflow, precision. All are masked: the
+/// program checks for overflow and invalid operations itself, where the
+/// hardware would trap, so that a fault inside the driver or the system
+/// (which run in the program's process) can never end it.
+inline constexpr uint16_t FpuMaskAllExceptions = 0x003F;
+/// Bits 8 and 9, precision control: 11 is the 64-bit mantissa that number
+/// reading and the Hz conversion are defined in (10 would be 53 bits, 00 24).
+inline constexpr uint16_t FpuPrecision64Bits = 0x0300;
+/// Bits 10 and 11, rounding control: 00 is to nearest, ties to even.
+inline constexpr uint16_t FpuRoundToNearest = 0x0000;
+/// Bit 12, infinity control: set, as the start-up word this program's
+/// arithmetic has always had. Only the 8087 and 80287 heeded it (affine
+/// infinity, + and - kept apart); every later unit keeps the bit and ignores
+/// it.
+inline constexpr uint16_t FpuAffineInfinity = 0x1000;
+
+/// The control word the program runs with.
+inline constexpr uint16_t FpuControlWord =
+    FpuAffineInfinity | FpuRoundToNearest | FpuPrecision64Bits | FpuMaskAllExceptions;
+static_assert(FpuControlWord == 0x133F);
 
 /// Loads FpuControlWord into the x87. A Windows process may start with 53-bit
 /// precision, which would change every extended result.
-void SetFpuControlWord();
+inline void SetFpuControlWord() {
+  // Loaded from a constant of the image, so that a reload is one instruction.
+  static constexpr uint16_t kWord = FpuControlWord;
+  __asm__ volatile("fldcw %0" : : "m"(kWord));
+}
 
 /// Puts the x87 into the state the program's arithmetic starts from: all
-/// eight registers empty, no exception flags, then FpuControlWord loaded. A
-/// driver may return with registers still in use (MMX code that never ran
-/// EMMS, or loads never popped), and the first load would then overflow the
-/// register stack and give a NaN.
-void ResetFpu();
+/// eight registers empty, no exception flags, FpuControlWord loaded. A driver
+/// may return with registers still in use (MMX code that never ran EMMS, or
+/// loads never popped), and the next load would then overflow the register
+/// stack and give a NaN; or with a control word of its own.
+inline void ResetFpu() {
+  // FNINIT empties and untags every register and clears the status word; the
+  // clobbers tell the compiler that nothing it kept there survives.
+  __asm__ volatile("fninit"
+                   :
+                   :
+                   : "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)");
+  SetFpuControlWord();
+}
 
 /// Rounds `x` to double by a real store to memory, so that no excess
 /// precision of an x87 register survives, whatever the compiler keeps where.
