@@ -1,5 +1,6 @@
 #include "app/frequency_command.h"
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -7,121 +8,122 @@
 
 #include "gtest/gtest.h"
 #include "platform/fpu.h"
-#include "tests/fake/fake_card.h"
+#include "tests/expect_seen.h"
+#include "tests/in_process_card.h"
+#include "tests/traffic.h"
+#include "tests/x87_state.h"
 
 namespace app {
 namespace {
 
-using Calls = std::vector<std::string>;
-
-const Calls kSetUp = {"I2CIsInitOK()", "I2CInitHWMode(100000)", "GPIOIsInitOK()", "SetGPIOMODE(0)"};
-const Calls kPins = {"GetGPOE()", "SetGPOE(00000F00)", "SetGPDATABits(9,11,2,0)"};
-
-Calls Message(const std::string& text) {
-  return {"Message(Wavrix error|" + text + "|1)"};
-}
-
-// The bus traffic of a tuning whose tuner locks at the first poll, then the
-// pin pattern.
-Calls Tuned(const std::string& dividerHigh, const std::string& dividerLow) {
-  Calls calls = {"I2CHWWrite3(C0," + dividerHigh + "," + dividerLow + ")",
-                 "I2CHWRead(C0)",
-                 "I2CHWWrite3(C0,8E,A5)",
-                 "Sleep(30)",
-                 "I2CHWRead(C0)",
-                 "Sleep(1)"};
-  calls.insert(calls.end(), kPins.begin(), kPins.end());
-  return calls;
-}
-
-Calls Refused() {
-  Calls calls = Message("Unable to set tuner (frequency?)");
-  calls.insert(calls.end(), kPins.begin(), kPins.end());
-  return calls;
-}
-
-Calls Fatal(int code) {
-  return {"Message(Error|Runtime error " + std::to_string(code) + " at 0040A1B4|0)"};
-}
+using traffic::Calls;
 
 struct Case {
   std::optional<std::string> argument;
-  int exitCode;
+  int exitCode = 0;
+  std::vector<traffic::Message> messages;
   Calls calls;
+  std::vector<uint32_t> waits;
 };
 
+Case TunesTo(const std::string& argument, const std::string& divider) {
+  return {argument, 0, {}, traffic::Tuned(divider), traffic::TuningWaits()};
+}
+
+Case Invalid(const std::string& argument) {
+  return {argument, 0, {traffic::InvalidFrequency()}, traffic::SetUp(), {}};
+}
+
+Case Refused(const std::string& argument) {
+  return {argument, 0, {traffic::TunerRefused()}, traffic::Refused(), {}};
+}
+
+Case Faults(const std::string& argument, uint16_t code) {
+  return {argument, code, {traffic::Fatal(code)}, traffic::SetUp(), {}};
+}
+
+// The whole run, on the card in this process.
+traffic::Seen RunWhole(const std::optional<std::string>& argument) {
+  const int exitCode = argument ? RunProgram(*argument) : RunProgram(std::nullopt);
+  traffic::Seen seen = in_process::Seen();
+  seen.exitCode = exitCode;
+  return seen;
+}
+
 TEST(FrequencyCommandTest, MainFlow) {
-  const Calls invalid = Message("Invalid frequency parameter");
   const Case cases[] = {
-      {std::nullopt, 0, Message("No frequency parameter")},
-      {"", 0, invalid},
-      {"abc", 0, invalid},
-      {"98,5", 0, invalid},
-      {"98.5MHz", 0, invalid},
-      {"5e", 0, invalid},
-      {"\t98.5", 0, invalid},
-      {"98.5", 0, Tuned("06", "D3")},
-      {"98.50", 0, Tuned("06", "D3")},
-      {"9.85e1", 0, Tuned("06", "D3")},
-      {"+98.5", 0, Tuned("06", "D3")},
-      {" 98.5", 0, Tuned("06", "D3")},
-      {"98500000", 0, Tuned("06", "D3")},
-      {"87.5", 0, Tuned("06", "23")},
-      {"108", 0, Tuned("07", "6B")},
-      {"87499999.5", 0, Tuned("06", "23")},
-      {"108000000.5", 0, Tuned("07", "6B")},
-      {"4394967296", 0, Tuned("06", "EB")},  // low 32 bits: 100,000,000
-      {"1." + std::string(200, '0') + "e2", 0, Tuned("06", "EB")},
+      {std::nullopt, 0, {traffic::NoFrequency()}, traffic::SetUp(), {}},
+      Invalid(""),
+      Invalid("abc"),
+      Invalid("98,5"),
+      Invalid("98.5MHz"),
+      Invalid("5e"),
+      Invalid("\t98.5"),
+      Invalid("1e400x"),  // the digits before the x are 1: no overflow
+      TunesTo("98.5", "06, D3"),
+      TunesTo("98.50", "06, D3"),
+      TunesTo("9.85e1", "06, D3"),
+      TunesTo("+98.5", "06, D3"),
+      TunesTo(" 98.5", "06, D3"),
+      TunesTo("98500000", "06, D3"),
+      TunesTo("87.5", "06, 23"),
+      TunesTo("108", "07, 6B"),
+      TunesTo("87499999.5", "06, 23"),
+      TunesTo("108000000.5", "07, 6B"),
+      TunesTo("4394967296", "06, EB"),  // low 32 bits: 100,000,000
+      TunesTo("1." + std::string(200, '0') + "e2", "06, EB"),
       // The MHz product is rounded to extended, then to double: 93,956,248 Hz
       // in the low 32 bits, divider 1674. A product rounded once, straight to
       // double, would give 93,956,252 Hz and divider 1675.
-      {"-35005031340.463974", 0, Tuned("06", "8A")},
-      {"-560710359799.53821", 0, Tuned("07", "3E")},
-      {"87.4999", 0, Refused()},
-      {"108.0001", 0, Refused()},
-      {"1000", 0, Refused()},
-      {"999.99", 0, Refused()},
-      {"-98.5", 0, Refused()},
-      {"999.99999999999999999", 0, Refused()},  // stored as 1000.0: 1000 Hz
-      {"0", 0, Refused()},
-      {"1e-5120", 0, Refused()},
-      {"1e19", 207, Fatal(207)},
-      {"-1e300", 207, Fatal(207)},
-      {"1e5120", 207, Fatal(207)},
-      {"0e5120", 207, Fatal(207)},
-      {"-1e5120", 207, Fatal(207)},
-      {"1e4294967298", 207, Fatal(207)},
-      {"1e400", 205, Fatal(205)},
-      {"-1e303", 205, Fatal(205)},
-      {"1e5119", 205, Fatal(205)},
-      {"2" + std::string(308, '0') + "x", 205, Fatal(205)},
+      TunesTo("-35005031340.463974", "06, 8A"),
+      TunesTo("-560710359799.53821", "07, 3E"),
+      Refused("87.4999"),
+      Refused("108.0001"),
+      Refused("1000"),
+      Refused("999.99"),
+      Refused("-98.5"),
+      Refused("999.99999999999999999"),  // stored as 1000.0: 1000 Hz
+      Refused("0"),
+      Refused("1e-5120"),
+      Refused("e5119"),  // no digits before the exponent: 0
+      Faults("1e19", 207),
+      Faults("-1e300", 207),
+      Faults("1e5120", 207),
+      Faults("0e5120", 207),
+      Faults("e5120", 207),  // the scale alone makes it infinite
+      Faults("-1e5120", 207),
+      Faults("1e4294967298", 207),
+      Faults("1e400", 205),
+      Faults("-1e303", 205),
+      Faults("1e5119", 205),
+      // A reading that fails is stored as its digits, one whole number, before
+      // its error position counts.
+      Faults("2" + std::string(308, '0') + "x", 205),
+      Faults("1." + std::string(309, '0') + "x", 205),
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.argument.value_or("(none)").substr(0, 40));
-    fake::Reset();
-    const int exitCode = c.argument ? RunProgram(*c.argument) : RunProgram(std::nullopt);
-    EXPECT_EQ(exitCode, c.exitCode);
-    const Calls& calls = fake::TheCard().calls;
-    ASSERT_GE(calls.size(), kSetUp.size());
-    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 4), kSetUp);
-    EXPECT_EQ(Calls(calls.begin() + 4, calls.end()), c.calls);
+    in_process::Reset();
+    traffic::ExpectSeen(c, RunWhole(c.argument), true);
+    // Every box of the main flow comes before any traffic of its own.
+    for (const size_t calls : in_process::CallsBeforeEachMessage()) {
+      EXPECT_EQ(calls, traffic::SetUp().size());
+    }
   }
 }
 
-// The control word as stored, less bit 6, which the x87 always reads as 1.
-uint16_t ControlWord() {
-  uint16_t word = 0;
-  __asm__ volatile("fnstcw %0" : "=m"(word));
-  return word & ~0x0040;
+std::string Hex4(uint16_t word) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", word);
+  return text;
 }
 
 // A Windows program starts with the x87 at 53-bit precision, and some
-// drivers set it to 53 or 24 bits in their set-up; nothing but the program's
-// own start-up sets it to what the number rules need. From any start, and
-// whatever the driver loads, the whole main flow must run under the
-// program's control word: 89.33125 would tune the neighbouring channel at 24
-// bits, and -35005031340.463974 (whose MHz product is rounded twice) would at
-// 53.
+// drivers set it to 53 or 24 bits in every call; nothing but the program sets
+// it to what the number rules need. From any start, and whatever the driver
+// loads, the whole main flow must run under the program's control word:
+// 89.33125 would tune the neighbouring channel at 24 bits, and
+// -35005031340.463974 (whose MHz product is rounded twice) would at 53.
 TEST(FrequencyCommandTest, RunsUnderItsOwnControlWord) {
   struct Row {
     uint16_t start;
@@ -131,43 +133,37 @@ TEST(FrequencyCommandTest, RunsUnderItsOwnControlWord) {
       {0x027F, std::nullopt}, {0x007F, std::nullopt}, {0x0F7F, std::nullopt},
       {0x133F, 0x027F},       {0x133F, 0x007F},       {0x027F, 0x0C7F},
   };
-  const uint16_t before = ControlWord();
+  const uint16_t before = x87::ControlWord();
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << std::hex << row.start << " " << row.driver.value_or(0));
     for (const auto& [argument, divider] :
-         {std::pair{"89.33125", "40"}, {"-35005031340.463974", "8A"}}) {
-      fake::Reset();
-      fake::TheCard().setUpControlWord = row.driver;
-      fake::LoadControlWord(row.start);
-      RunProgram(argument);
-      EXPECT_EQ(ControlWord(), platform::FpuControlWord);
-      EXPECT_EQ(fake::CallsAfterSetUp(), Tuned("06", divider)) << argument;
+         {std::pair{"89.33125", "06, 40"}, {"-35005031340.463974", "06, 8A"}}) {
+      std::vector<std::string> settings;
+      if (row.driver) {
+        settings.push_back(traffic::setting::ControlWord(Hex4(*row.driver)));
+      }
+      in_process::Reset(settings);
+      x87::LoadControlWord(row.start);
+      EXPECT_EQ(RunWhole(argument).calls, traffic::Tuned(divider)) << argument;
+      EXPECT_EQ(x87::ControlWord(), platform::FpuControlWord);
     }
   }
-  fake::LoadControlWord(before);
+  x87::LoadControlWord(before);
 }
 
-// The x87 tag word: two bits a register, 11 for empty. FNSTENV masks every
-// exception as it stores, so the environment is loaded back.
-uint16_t X87TagWord() {
-  uint32_t environment[7] = {};
-  __asm__ volatile("fnstenv %0\n\tfldenv %0" : "+m"(environment));
-  return static_cast<uint16_t>(environment[2]);
-}
-
-// A driver's set-up may return with all eight x87 registers in use (MMX code
-// without EMMS, loads never popped); the program's first load would then
-// overflow the register stack, and every frequency would end in a fault. It
-// must tune as on an empty unit, and leave no register in use behind it.
+// A driver may return with all eight x87 registers in use (MMX code without
+// EMMS, loads never popped); the program's next load would then overflow the
+// register stack, and every frequency would end in a fault. It must tune as
+// on an empty unit, and leave no register in use behind it.
 TEST(FrequencyCommandTest, RunsOnAnEmptiedX87WhateverTheDriverLeft) {
   for (const auto& [argument, divider] :
-       {std::pair{"98.5", "D3"}, {"89.33125", "40"}, {"-35005031340.463974", "8A"}}) {
+       {std::pair{"98.5", "06, D3"}, {"89.33125", "06, 40"}, {"-35005031340.463974", "06, 8A"}}) {
     SCOPED_TRACE(argument);
-    fake::Reset();
-    fake::TheCard().leavesX87Full = true;
-    EXPECT_EQ(RunProgram(argument), 0);
-    EXPECT_EQ(fake::CallsAfterSetUp(), Tuned("06", divider));
-    EXPECT_EQ(X87TagWord(), 0xFFFF);
+    in_process::Reset({traffic::setting::Driver("leaves-x87-full")});
+    const traffic::Seen seen = RunWhole(argument);
+    EXPECT_EQ(seen.exitCode, 0);
+    EXPECT_EQ(seen.calls, traffic::Tuned(divider));
+    EXPECT_EQ(x87::TagWord(), 0xFFFF);
   }
 }
 

@@ -16,6 +16,7 @@ struct StatusRead {
   uint8_t status = 0;  // the byte read; for a failed read, what it leaves behind
   bool fails = false;
   bool leavesByte = false;  // a failed read that still writes `status` to the buffer
+  int32_t result = 0;       // what the library returns: 0, or 1 for a failed read
 };
 
 struct Card {
@@ -28,8 +29,9 @@ struct Card {
   size_t nextStatus = 0;
   uint32_t outputEnable = 0;
   uint32_t pinData = 0;
+  int32_t pinsResult = 0;  // what SetGPDATABits returns
   bool setsControlWord = false;
-  uint32_t controlWord = 0;  // the x87 control word the set-up leaves behind
+  uint32_t controlWord = 0;  // the x87 control word every call leaves behind
   // How the driver was built (WAVRIX_SIM_DRIVER).
   bool storesWord = false;
   bool readsWholeBytes = false;
@@ -42,6 +44,12 @@ constinit Card card;
 
 // One trace line, or a piece of one.
 using Line = Text<192>;
+
+Line LineOf(const char* text) {
+  Line line;
+  Add(line, text);
+  return line;
+}
 
 bool IsHexDigit(char ch) {
   return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
@@ -65,6 +73,26 @@ bool ReadHex(const char* text, size_t length, uint32_t max, uint32_t& value) {
     return false;
   }
   value = result;
+  return true;
+}
+
+// Reads `length` characters of a signed decimal 32-bit number into `value`;
+// false when they are anything else or out of range.
+bool ReadSigned(const char* text, size_t length, int32_t& value) {
+  const bool negative = length > 0 && text[0] == '-';
+  const size_t first = negative ? 1 : 0;
+  const uint32_t limit = negative ? 0x80000000U : 0x7FFFFFFFU;
+  uint32_t magnitude = 0;
+  for (size_t i = first; i < length; ++i) {
+    if (text[i] < '0' || text[i] > '9' || magnitude > (limit - (text[i] - '0')) / 10) {
+      return false;
+    }
+    magnitude = magnitude * 10 + static_cast<uint32_t>(text[i] - '0');
+  }
+  if (length == first) {
+    return false;
+  }
+  value = static_cast<int32_t>(negative ? 0U - magnitude : magnitude);
   return true;
 }
 
@@ -109,23 +137,36 @@ bool StartsWithFail(const char* text, size_t length) {
   return length >= 4 && StartsWith(text, "fail");
 }
 
-// Reads "40,20,fail,fail:60" into the status script; a bad entry is reported
-// and left out.
+// Reads one entry of the status script: "40", "fail" or "fail:60", perhaps
+// followed by "=RESULT", the library's result in decimal in place of the
+// usual 0 (or 1 for a failed read). False when it is none of these.
+bool ReadStatusEntry(const char* item, size_t length, StatusRead& read) {
+  size_t readLength = 0;
+  while (readLength < length && item[readLength] != '=') {
+    ++readLength;
+  }
+  uint32_t value = 0;
+  if (readLength == 4 && StartsWithFail(item, readLength)) {
+    read = StatusRead{0, true, false, 1};
+  } else if (readLength > 5 && StartsWithFail(item, readLength) && item[4] == ':' &&
+             ReadHex(item + 5, readLength - 5, 0xFF, value)) {
+    read = StatusRead{static_cast<uint8_t>(value), true, true, 1};
+  } else if (ReadHex(item, readLength, 0xFF, value)) {
+    read = StatusRead{static_cast<uint8_t>(value), false, false, 0};
+  } else {
+    return false;
+  }
+  return readLength == length ||
+         ReadSigned(item + readLength + 1, length - readLength - 1, read.result);
+}
+
+// Reads "40,20,fail,fail:60,40=256" into the status script; a bad entry is
+// reported and left out.
 void ParseStatuses(const char* list) {
   const char* item = list;
   while (card.statusCount < kMaxStatuses) {
     const size_t length = EntryLength(item);
-    uint32_t value = 0;
-    StatusRead& read = card.statuses[card.statusCount];
-    if (length == 4 && StartsWithFail(item, length)) {
-      read = StatusRead{0, true, false};
-      ++card.statusCount;
-    } else if (length > 5 && StartsWithFail(item, length) && item[4] == ':' &&
-               ReadHex(item + 5, length - 5, 0xFF, value)) {
-      read = StatusRead{static_cast<uint8_t>(value), true, true};
-      ++card.statusCount;
-    } else if (ReadHex(item, length, 0xFF, value)) {
-      read = StatusRead{static_cast<uint8_t>(value), false, false};
+    if (ReadStatusEntry(item, length, card.statuses[card.statusCount])) {
       ++card.statusCount;
     } else {
       ComplainOfEntry("ignoring status entry ", item, length);
@@ -137,21 +178,28 @@ void ParseStatuses(const char* list) {
   }
 }
 
+// What a driver may do beyond the bare promise of its operations
+// (WAVRIX_SIM_DRIVER), and how the trace says it.
+struct Trait {
+  const char* name;
+  bool Card::*flag;
+  const char* said;
+};
+constexpr Trait kTraits[] = {
+    {"stores-word", &Card::storesWord, "stores a whole word for each byte it reads"},
+    {"reads-whole-bytes", &Card::readsWholeBytes, "reads byte arguments as whole 32-bit slots"},
+    {"leaves-x87-full", &Card::leavesX87Full,
+     "leaves all eight x87 registers in use after every call"},
+};
+
 // Reads "stores-word,leaves-x87-full" into the driver's traits; an entry it
 // does not know is reported and left out.
 void ParseDriver(const char* list) {
-  struct Trait {
-    const char* name;
-    bool Card::*flag;
-  };
-  const Trait traits[] = {{"stores-word", &Card::storesWord},
-                          {"reads-whole-bytes", &Card::readsWholeBytes},
-                          {"leaves-x87-full", &Card::leavesX87Full}};
   const char* item = list;
   for (;;) {
     const size_t length = EntryLength(item);
     bool known = false;
-    for (const Trait& trait : traits) {
+    for (const Trait& trait : kTraits) {
       if (Length(trait.name) == length && StartsWith(item, trait.name)) {
         card.*trait.flag = true;
         known = true;
@@ -164,6 +212,29 @@ void ParseDriver(const char* list) {
       break;
     }
     item += length + 1;
+  }
+}
+
+// One line at the head of the trace, not a call, naming what this driver
+// does beyond its bare promise.
+void TraceDriver() {
+  Line line = LineOf("simulated card: the driver ");
+  const size_t bare = line.length;
+  for (const Trait& trait : kTraits) {
+    if (card.*trait.flag) {
+      Add(line, line.length == bare ? "" : ", ");
+      Add(line, trait.said);
+    }
+  }
+  if (card.setsControlWord) {
+    Add(line, line.length == bare ? "" : ", ");
+    Add(line, "leaves the x87 control word at ");
+    AddHex(line, card.controlWord, 4);
+    Add(line, " after every call");
+  }
+  if (line.length != bare) {
+    AddChar(line, '\n');
+    host::WriteTrace(line.text, line.length);
   }
 }
 
@@ -210,19 +281,37 @@ void Configure() {
       Complain("ignoring WAVRIX_SIM_CONTROL_WORD ", word, Length(word));
     }
   }
+  if (const char* result = host::Env("WAVRIX_SIM_GPDATA_RESULT")) {
+    if (!ReadSigned(result, Length(result), card.pinsResult)) {
+      Complain("ignoring WAVRIX_SIM_GPDATA_RESULT ", result, Length(result));
+    }
+  }
+  if (card.tracing) {
+    TraceDriver();
+  }
 }
 
-// Loads `word` into the x87 control register, as some drivers' set-up did,
-// leaving the calling program to run at another precision.
-void LoadControlWord(uint16_t word) {
-  __asm__ volatile("fldcw %0" : : "m"(word));
+// What this driver leaves in the x87 as any call returns: another control
+// word, as drivers that set the unit to their own liking do (the caller then
+// runs at another precision), and all eight registers in use, as MMX code
+// that forgot EMMS, or code that pushed and never popped, does (the caller's
+// next load overflows the register stack).
+void LeaveX87() {
+  if (card.setsControlWord) {
+    const auto word = static_cast<uint16_t>(card.controlWord);
+    __asm__ volatile("fldcw %0" : : "m"(word));
+  }
+  if (card.leavesX87Full) {
+    __asm__ volatile("fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1");
+  }
 }
 
-// Returns with all eight x87 registers in use, as MMX code that forgot to
-// end with EMMS does, or code that pushed and never popped: the caller's
-// next load overflows the register stack.
-void FillX87Registers() {
-  __asm__ volatile("fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1");
+// Every operation returns through here, so that the x87 is left as this
+// driver leaves it after each call.
+template <typename T>
+T Return(T result) {
+  LeaveX87();
+  return result;
 }
 
 // One trace line: the call as made, then what it meant to the card.
@@ -252,12 +341,6 @@ void Trace(const Line& call, const Line& meaning = Line{}) {
   }
   AddChar(line, '\n');
   host::WriteTrace(line.text, line.length);
-}
-
-Line LineOf(const char* text) {
-  Line line;
-  Add(line, text);
-  return line;
 }
 
 // "I2CHWWrite3(C0, 06, D3) = 0": a call with byte arguments in hex. A value
@@ -376,9 +459,13 @@ Line DescribeStatus(int status) {
 
 }  // namespace
 
+void Reset() {
+  card = Card{};
+}
+
 int32_t I2CIsInitOK() {
   Trace(LineOf("I2CIsInitOK() = 1"));
-  return 1;
+  return Return(1);
 }
 
 int32_t I2CInitHWMode(int32_t busClockHz) {
@@ -389,36 +476,20 @@ int32_t I2CInitHWMode(int32_t busClockHz) {
   AddDecimal(meaning, busClockHz);
   Add(meaning, " Hz");
   Trace(call, meaning);
-  return 0;
+  return Return(0);
 }
 
 int32_t GPIOIsInitOK() {
   Trace(LineOf("GPIOIsInitOK() = 1"));
-  return 1;
+  return Return(1);
 }
 
 int32_t SetGPIOMODE(int32_t mode) {
-  Configure();
   Line call = LineOf("SetGPIOMODE(");
   AddDecimal(call, mode);
   Add(call, ") = 0");
-  Line meaning;
-  if (card.setsControlWord) {
-    Add(meaning, "x87 control word left at ");
-    AddHex(meaning, card.controlWord, 4);
-  }
-  if (card.leavesX87Full) {
-    Add(meaning, meaning.length != 0 ? ", " : "");
-    Add(meaning, "all eight x87 registers left in use");
-  }
-  Trace(call, meaning);
-  if (card.setsControlWord) {
-    LoadControlWord(static_cast<uint16_t>(card.controlWord));
-  }
-  if (card.leavesX87Full) {
-    FillX87Registers();
-  }
-  return 0;
+  Trace(call);
+  return Return(0);
 }
 
 int32_t I2CHWWrite3(uint32_t address, uint32_t first, uint32_t second) {
@@ -427,7 +498,7 @@ int32_t I2CHWWrite3(uint32_t address, uint32_t first, uint32_t second) {
   Line call = HexCall("I2CHWWrite3", bytes, 3);
   Add(call, " = 0");
   Trace(call, DescribeWrite(bytes[0], bytes[1], bytes[2]));
-  return 0;
+  return Return(0);
 }
 
 // Stores the byte read, and for a driver that stores a whole word, three
@@ -449,6 +520,7 @@ int32_t I2CHWRead(uint32_t address, uint8_t* buffer) {
     ++card.nextStatus;
   }
   Line call = HexCall("I2CHWRead", &device, 1);
+  Add(call, " = ");
   if (read.fails || device != kTunerAddress) {
     Line meaning = LineOf("read failed");
     if (read.leavesByte && device == kTunerAddress) {
@@ -458,12 +530,14 @@ int32_t I2CHWRead(uint32_t address, uint8_t* buffer) {
       AddHex(meaning, read.status, 2);
       Add(meaning, " left in the buffer");
     }
-    Add(call, " = 1");
+    const int32_t result = device == kTunerAddress ? read.result : kReadFailed;
+    AddDecimal(call, result);
     Trace(call, meaning);
-    return kReadFailed;
+    return Return(result);
   }
   StoreRead(buffer, read.status);
-  Add(call, " = 0 -> ");
+  AddDecimal(call, read.result);
+  Add(call, " -> ");
   AddHex(call, read.status, 2);
   Line meaning = DescribeStatus(read.status);
   if (card.storesWord) {
@@ -474,7 +548,7 @@ int32_t I2CHWRead(uint32_t address, uint8_t* buffer) {
     }
   }
   Trace(call, meaning);
-  return 0;
+  return Return(read.result);
 }
 
 uint32_t GetGPOE() {
@@ -482,7 +556,7 @@ uint32_t GetGPOE() {
   Line call = LineOf("GetGPOE() = ");
   AddHex(call, card.outputEnable, 8);
   Trace(call);
-  return card.outputEnable;
+  return Return(card.outputEnable);
 }
 
 int32_t SetGPOE(uint32_t mask) {
@@ -495,7 +569,7 @@ int32_t SetGPOE(uint32_t mask) {
   AddPinRuns(meaning, mask);
   Add(meaning, " enabled");
   Trace(call, meaning);
-  return 0;
+  return Return(0);
 }
 
 int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t reserved) {
@@ -512,7 +586,8 @@ int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t 
     Add(call, i == 0 ? "" : ", ");
     AddDecimal(call, arguments[i]);
   }
-  Add(call, ") = 0");
+  Add(call, ") = ");
+  AddDecimal(call, card.pinsResult);
   Line meaning = LineOf("data bits ");
   AddDecimal(meaning, firstBit);
   Add(meaning, "..");
@@ -520,7 +595,7 @@ int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t 
   Add(meaning, " = ");
   AddDecimal(meaning, value);
   Trace(call, meaning);
-  return 0;
+  return Return(card.pinsResult);
 }
 
 }  // namespace simcard

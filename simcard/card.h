@@ -12,14 +12,18 @@
 //                      comma-separated list of hex bytes; "fail" makes that
 //                      read fail, and "fail:60" makes it fail after leaving
 //                      the byte 60 in the caller's buffer, as a driver may.
-//                      The last entry repeats. Default "40": PLL locked, no
-//                      preliminary pair wanted.
+//                      An entry may end in "=RESULT", the library's result
+//                      in decimal in place of 0 (or 1 for a failed read):
+//                      "40=256", "fail=513". The last entry repeats.
+//                      Default "40": PLL locked, no preliminary pair wanted.
 //   WAVRIX_SIM_GPOE    the output-enable mask the card starts with, in hex.
+//   WAVRIX_SIM_GPDATA_RESULT
+//                      what SetGPDATABits returns, in decimal; default 0.
 //   WAVRIX_SIM_CONTROL_WORD
-//                      an x87 control word, in hex, that SetGPIOMODE loads,
-//                      as drivers that set the unit to their own liking in
-//                      their set-up do: 027F leaves it at 53-bit precision,
-//                      007F at 24-bit.
+//                      an x87 control word, in hex, that every call loads
+//                      before it returns, as drivers that set the unit to
+//                      their own liking do: 027F leaves it at 53-bit
+//                      precision, 007F at 24-bit.
 //   WAVRIX_SIM_DRIVER  how the driver was built, as a comma-separated list of
 //                      what it does beyond the bare promise:
 //                        stores-word        a read stores a whole word: the
@@ -27,16 +31,19 @@
 //                        reads-whole-bytes  a byte argument is read as its
 //                                           whole 32-bit slot, so upper bits
 //                                           show as another address or byte
-//                        leaves-x87-full    the set-up returns with all eight
+//                        leaves-x87-full    every call returns with all eight
 //                                           x87 registers in use
 //
+// With the trace on, a driver told to do any of the last three says so in a
+// line of its own ahead of the first call ("simulated card: the driver ...").
 // A value it cannot read is named on standard error and left out.
 //
 // This is the card's whole behaviour and trace, with no C library under it,
 // so that every stand-in shares it: the card library (library.cc, as
-// libbtvid_32.so or BTVID_32.DLL) and the exe runner, which gives the Windows
-// program the nine operations itself. Each of them supplies the few things
-// of its surroundings below (namespace host).
+// libbtvid_32.so or BTVID_32.DLL), the exe runner, which gives the Windows
+// program the nine operations itself, and the tests' card in the same
+// process (tests/in_process_card.h). Each of them supplies the few things of
+// its surroundings below (namespace host).
 #ifndef WAVRIX_SIMCARD_CARD_H_
 #define WAVRIX_SIMCARD_CARD_H_
 
@@ -53,6 +60,11 @@ namespace simcard {
 /// read leave a byte behind.
 #define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) Result Name Parameters;
 #include "cardbus/btvid_32_operations.h"
+
+/// Forgets everything: the card is as when just loaded, and reads its
+/// settings again at the next call. For a host that runs many cards, one
+/// after the other, in one process.
+void Reset();
 
 namespace host {
 

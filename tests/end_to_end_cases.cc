@@ -17,54 +17,27 @@
 namespace e2e {
 namespace {
 
-using Calls = std::vector<std::string>;
+using traffic::Calls;
+using traffic::Join;
+using traffic::Tuned;
 
-Calls Join(std::initializer_list<Calls> parts) {
-  Calls all;
-  for (const Calls& part : parts) {
-    all.insert(all.end(), part.begin(), part.end());
-  }
-  return all;
-}
-
-const Calls kSetUp = {"I2CIsInitOK() = 1", "I2CInitHWMode(100000) = 0", "GPIOIsInitOK() = 1",
-                      "SetGPIOMODE(0) = 0"};
-const Calls kPins = {"GetGPOE() = 00000000", "SetGPOE(00000F00) = 0",
-                     "SetGPDATABits(9, 11, 2, 0) = 0"};
-const std::vector<uint32_t> kLockedWaits = {30, 1};
-
-Calls Tuned(const std::string& divider) {
-  return Join({kSetUp,
-               {"I2CHWWrite3(C0, " + divider + ") = 0", "I2CHWRead(C0) = 0 -> 40",
-                "I2CHWWrite3(C0, 8E, A5) = 0", "I2CHWRead(C0) = 0 -> 40"},
-               kPins});
-}
-
-Message Box(const std::string& text) {
-  return {"Wavrix error", text, 1};
-}
-// The fatal-error report, its location any eight hex digits.
-Message Fatal(uint16_t code) {
-  return {messages::FatalCaption,
-          std::string(faults::ReportText({code, 0}).text)
-              .replace(messages::FatalLocationAt, messages::FatalLocationDigits, "[0-9A-F]{8}"),
-          platform::MessageStyleOk};
-}
+const Calls& kSetUp = traffic::SetUp();
+const std::vector<uint32_t>& kLockedWaits = traffic::TuningWaits();
 
 }  // namespace
 
 std::vector<Case> Cases() {
-  const Message none = Box("No frequency parameter");
-  const Message invalid = Box("Invalid frequency parameter");
-  const Message refused = Box("Unable to set tuner \\(frequency\\?\\)");
-  const Calls refusedCalls = Join({kSetUp, kPins});
+  const Message none = traffic::NoFrequency();
+  const Message invalid = traffic::InvalidFrequency();
+  const Message refused = traffic::TunerRefused();
+  const Calls refusedCalls = traffic::Refused();
   // 108 MHz where no status read succeeds: no preliminary pair, five polls.
   const Calls noStatusCalls =
       Join({kSetUp,
             {"I2CHWWrite3(C0, 07, 6B) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
              "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1",
              "I2CHWRead(C0) = 1"},
-            kPins});
+            traffic::Pins()});
   const std::vector<uint32_t> fivePollWaits = {30, 30, 30, 30, 30, 1};
   const std::string zeros4096(4096, '0');
   auto zeros = [](size_t n) { return std::string(n, '0'); };
@@ -257,7 +230,7 @@ std::vector<Case> Cases() {
                       {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 0 -> 20",
                        "I2CHWWrite3(C0, 8E, A1) = 0", "I2CHWWrite3(C0, 8E, A5) = 0",
                        "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 0 -> 40"},
-                      kPins}),
+                      traffic::Pins()}),
        .waits = {30, 30, 30, 30, 1}},
       {.name = "tuner never locks",
        .commandLine = "wavrix.exe 108",
@@ -282,42 +255,42 @@ std::vector<Case> Cases() {
                       {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 0 -> 20",
                        "I2CHWWrite3(C0, 8E, A1) = 0", "I2CHWWrite3(C0, 8E, A5) = 0",
                        "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 0 -> 40"},
-                      kPins}),
+                      traffic::Pins()}),
        .waits = {30, 30, 30, 1}},
       {.name = "rounding out of range",
        .commandLine = "wavrix.exe 1e19",
        .argument = "1e19",
-       .messages = {Fatal(207)},
+       .messages = {traffic::Fatal(207)},
        .exitCode = 207,
        .calls = kSetUp},
       {.name = "infinity",
        .commandLine = "wavrix.exe 1e5120",
        .argument = "1e5120",
-       .messages = {Fatal(207)},
+       .messages = {traffic::Fatal(207)},
        .exitCode = 207,
        .calls = kSetUp},
       {.name = "overflow at the store",
        .commandLine = "wavrix.exe 1e400",
        .argument = "1e400",
-       .messages = {Fatal(205)},
+       .messages = {traffic::Fatal(205)},
        .exitCode = 205,
        .calls = kSetUp},
       {.name = "overflow at the MHz product",
        .commandLine = "wavrix.exe -1e303",
        .argument = "-1e303",
-       .messages = {Fatal(205)},
+       .messages = {traffic::Fatal(205)},
        .exitCode = 205,
        .calls = kSetUp},
       {.name = "overflow while reading",
        .commandLine = "wavrix.exe 1e5119",
        .argument = "1e5119",
-       .messages = {Fatal(205)},
+       .messages = {traffic::Fatal(205)},
        .exitCode = 205,
        .calls = kSetUp},
       {.name = "overflow before the error position",
        .commandLine = "wavrix.exe 2" + std::string(308, '0') + "x",
        .argument = "2" + std::string(308, '0') + "x",
-       .messages = {Fatal(205)},
+       .messages = {traffic::Fatal(205)},
        .exitCode = 205,
        .calls = kSetUp},
   };
@@ -354,55 +327,12 @@ Seen SeenOf(const testproc::Result& result) {
   return seen;
 }
 
-void ExpectSeen(const Case& c, const Seen& seen, bool checkStyle) {
-  SCOPED_TRACE(c.name);
-  EXPECT_EQ(seen.exitCode, c.exitCode) << seen.raw.substr(0, 2000);
-  EXPECT_EQ(seen.out, "");
-  ASSERT_EQ(seen.messages.size(), c.messages.size()) << seen.raw.substr(0, 2000);
-  for (size_t i = 0; i < c.messages.size(); ++i) {
-    EXPECT_EQ(seen.messages[i].caption, c.messages[i].caption);
-    EXPECT_TRUE(std::regex_match(seen.messages[i].text, std::regex(c.messages[i].text)))
-        << seen.messages[i].text;
-    if (checkStyle) {
-      EXPECT_EQ(seen.messages[i].style, c.messages[i].style);
-    }
-  }
-  EXPECT_EQ(seen.calls, c.calls);
-  if (seen.waitsSeen) {
-    EXPECT_EQ(seen.waits, c.waits);
-  }
-}
-
 std::string MakeTempDir() {
   std::string pattern = ::testing::TempDir() + "wavrix_e2e_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) {
     ADD_FAILURE() << "cannot make a temporary directory";
   }
   return pattern;
-}
-
-std::vector<std::string> TracedCalls(const std::string& trace, std::vector<uint32_t>* timesMs) {
-  // "btvid_32: CALL  meaning", or with the time column
-  // "btvid_32:     30 ms  CALL  meaning".
-  std::vector<std::string> calls;
-  std::istringstream lines(trace);
-  std::string line;
-  const std::string prefix = "btvid_32: ";
-  const std::regex timed(R"(^\s*(\d+) ms  )");
-  std::smatch match;
-  while (std::getline(lines, line)) {
-    if (line.rfind(prefix, 0) == 0) {
-      line = line.substr(prefix.size());
-      if (std::regex_search(line, match, timed)) {
-        if (timesMs != nullptr) {
-          timesMs->push_back(static_cast<uint32_t>(std::stoul(match[1].str())));
-        }
-        line = match.suffix().str();
-      }
-      calls.push_back(line.substr(0, line.find("  ")));
-    }
-  }
-  return calls;
 }
 
 const std::vector<Driver>& Drivers() {
@@ -417,13 +347,13 @@ const std::vector<Driver>& Drivers() {
 std::vector<std::string> CardEnv(const Case& c, const Driver& driver) {
   std::vector<std::string> env;
   if (!driver.traits.empty()) {
-    env.push_back("WAVRIX_SIM_DRIVER=" + driver.traits);
+    env.push_back(traffic::setting::Driver(driver.traits));
   }
   if (!c.card.status.empty()) {
-    env.push_back("WAVRIX_SIM_STATUS=" + c.card.status);
+    env.push_back(traffic::setting::Status(c.card.status));
   }
   if (!c.card.controlWord.empty()) {
-    env.push_back("WAVRIX_SIM_CONTROL_WORD=" + c.card.controlWord);
+    env.push_back(traffic::setting::ControlWord(c.card.controlWord));
   }
   return env;
 }

@@ -11,15 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/expect_seen.h"
 #include "tests/process.h"
+#include "tests/traffic.h"
 
 namespace e2e {
 
-struct Message {
-  std::string caption;
-  std::string text;  ///< a regular expression (the fault location varies)
-  uint32_t style;
-};
+using traffic::Message;
+using traffic::Seen;
 
 /// The simulated card a case runs against; a row names only what differs
 /// from the default card.
@@ -40,7 +39,7 @@ struct Case {
   Card card;
   std::vector<Message> messages;
   int exitCode = 0;
-  /// The calls the simulated card traced, as "I2CHWWrite3(C0, 06, D3) = 0".
+  /// The calls the simulated card traced (tests/traffic.h).
   std::vector<std::string> calls;
   /// The waits asked of the operating system, in ms, in order.
   std::vector<uint32_t> waits;
@@ -66,34 +65,20 @@ inline const Driver kBareDriver{"bare driver", "", false};
 /// leave all eight x87 registers in use after its set-up.
 const std::vector<Driver>& Drivers();
 
-/// What one run showed.
-struct Seen {
-  int exitCode = -1;
-  std::string out;
-  std::vector<Message> messages;  ///< texts as shown, not patterns
-  std::vector<std::string> calls;
-  std::vector<uint32_t> waits;
-  bool waitsSeen = false;  ///< whether this run can see the waits
-  std::string raw;         ///< everything the run printed, for failure reports
-};
-
 /// What a finished run showed by itself: its exit code and output. Its
 /// messages, bus calls and waits are each run's own to read.
 Seen SeenOf(const testproc::Result& result);
 
-/// Holds a run to its case: exit code, nothing on standard output, the
-/// messages (their styles when `checkStyle`), the bus calls and, where the
-/// run shows them, the waits.
-void ExpectSeen(const Case& c, const Seen& seen, bool checkStyle);
+/// Holds a run to its case (traffic::ExpectSeen).
+inline void ExpectSeen(const Case& c, const Seen& seen, bool checkStyle) {
+  SCOPED_TRACE(c.name);
+  traffic::ExpectSeen(c, seen, checkStyle);
+}
 
 /// A new directory of its own for one run.
 std::string MakeTempDir();
 
-/// The call part of each line of the simulated card's trace, as
-/// "I2CHWWrite3(C0, 06, D3) = 0"; with the time column on, the times go to
-/// `timesMs`.
-std::vector<std::string> TracedCalls(const std::string& trace,
-                                     std::vector<uint32_t>* timesMs = nullptr);
+using traffic::TracedCalls;
 
 /// The simulated card's settings for the case under `driver`, as environment
 /// entries.

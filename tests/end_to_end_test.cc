@@ -13,6 +13,7 @@
 #include "gtest/gtest.h"
 #include "tests/end_to_end_cases.h"
 #include "tests/process.h"
+#include "tests/traffic.h"
 
 namespace {
 
@@ -156,18 +157,26 @@ TEST(HarnessSimulatedCardTest, TakesItsSettingsToTheLetter) {
   const Row rows[] = {
       {"WAVRIX_SIM_STATUS=fail:60", "read failed, 60 left in the buffer\n"},
       {"WAVRIX_SIM_STATUS=fail", "  read failed\n"},
-      {"WAVRIX_SIM_CONTROL_WORD=007F", "x87 control word left at 007F\n"},
-      {"WAVRIX_SIM_DRIVER=leaves-x87-full", "all eight x87 registers left in use\n"},
+      {"WAVRIX_SIM_CONTROL_WORD=007F",
+       "simulated card: the driver leaves the x87 control word at 007F after every call\n"},
+      {"WAVRIX_SIM_DRIVER=leaves-x87-full",
+       "simulated card: the driver leaves all eight x87 registers in use after every call\n"},
+      {"WAVRIX_SIM_STATUS=40=256", "I2CHWRead(C0) = 256 -> 40 "},
+      {"WAVRIX_SIM_STATUS=fail:20=-257", "I2CHWRead(C0) = -257 "},
+      {"WAVRIX_SIM_GPDATA_RESULT=-2147483648", "SetGPDATABits(9, 11, 2, 0) = -2147483648 "},
       {"WAVRIX_SIM_DRIVER=stores-word", "status 40, PLL locked, stored as a word: 40 A5 5A FF\n"},
       {"WAVRIX_SIM_DRIVER=stores-word,bogus",
        "simulated card: ignoring WAVRIX_SIM_DRIVER entry 'bogus'"},
       {"WAVRIX_SIM_TIME=yes", "simulated card: ignoring WAVRIX_SIM_TIME yes"},
-      {"WAVRIX_SIM_TIME=0", "btvid_32: I2CIsInitOK() = 1\n"},
+      {"WAVRIX_SIM_TIME=0", "btvid_32: " + traffic::SetUp().front() + "\n"},
       {"WAVRIX_SIM_STATUS=fail:", "simulated card: ignoring status entry 'fail:'"},
       {"WAVRIX_SIM_STATUS=fail:160", "simulated card: ignoring status entry 'fail:160'"},
       {"WAVRIX_SIM_STATUS=40,fail60", "simulated card: ignoring status entry 'fail60'"},
       {"WAVRIX_SIM_CONTROL_WORD=1027F", "simulated card: ignoring WAVRIX_SIM_CONTROL_WORD 1027F"},
       {"WAVRIX_SIM_CONTROL_WORD=0x27F", "simulated card: ignoring WAVRIX_SIM_CONTROL_WORD 0x27F"},
+      {"WAVRIX_SIM_STATUS=40=", "simulated card: ignoring status entry '40='"},
+      {"WAVRIX_SIM_STATUS=40=2147483648", "simulated card: ignoring status entry '40=2147483648'"},
+      {"WAVRIX_SIM_GPDATA_RESULT=1x", "simulated card: ignoring WAVRIX_SIM_GPDATA_RESULT 1x"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.setting);

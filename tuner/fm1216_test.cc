@@ -4,19 +4,16 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/fake/fake_card.h"
+#include "tests/in_process_card.h"
+#include "tests/traffic.h"
 
 namespace fm1216 {
 namespace {
 
-using Calls = std::vector<std::string>;
+using traffic::Calls;
+namespace setting = traffic::setting;
 
-class Fm1216Test : public ::testing::Test {
- protected:
-  void SetUp() override { fake::Reset(); }
-};
-
-TEST_F(Fm1216Test, DividerRoundsTiesToEven) {
+TEST(Fm1216Test, DividerRoundsTiesToEven) {
   struct Case {
     int32_t hz;
     uint16_t divider;
@@ -32,156 +29,171 @@ TEST_F(Fm1216Test, DividerRoundsTiesToEven) {
   }
 }
 
-TEST_F(Fm1216Test, OutOfBandSendsNothing) {
+TEST(Fm1216Test, OutOfBandSendsNothing) {
+  in_process::Reset();
   for (int32_t hz : {87499999, 108000001, 0, -98500000, INT32_MIN, INT32_MAX}) {
     EXPECT_FALSE(TuneFrequency(hz, true)) << hz;
   }
-  EXPECT_TRUE(fake::TheCard().calls.empty());
+  const traffic::Seen seen = in_process::Seen();
+  EXPECT_EQ(seen.calls, Calls{});
+  EXPECT_EQ(seen.waits, std::vector<uint32_t>{});
 }
 
-TEST_F(Fm1216Test, TuningSequences) {
+// The bus traffic of one tuning, the time of each call on the virtual clock
+// (so that every wait falls where it must between them) and the waits.
+TEST(Fm1216Test, TuningSequences) {
   struct Case {
     const char* name;
     int32_t hz;
     bool portBit0;
-    std::vector<fake::Read> reads;
+    const char* statuses;  ///< what the status reads answer, in order
     Calls calls;
+    std::vector<uint32_t> callTimesMs;
+    std::vector<uint32_t> waits;
   };
-  const fake::Read kLocked{0, 0x40};
-  const fake::Read kIdle{0, 0x00};
-  const fake::Read kFailed{1, 0x40};  // the byte is ignored: the read failed
   const Case cases[] = {
       {"locks at the first poll",
        98500000,
        true,
-       {kIdle, kLocked},
-       {"I2CHWWrite3(C0,06,D3)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A5)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(1)"}},
-      {"port bit 0 clear, band edges",
+       "40",
+       traffic::Tuning("06, D3"),
+       {0, 0, 0, 30},
+       traffic::TuningWaits()},
+      {"port bit 0 clear, band edge",
        87500000,
        false,
-       {kIdle, kLocked},
-       {"I2CHWWrite3(C0,06,23)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A4)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(1)"}},
+       "40",
+       traffic::Tuning("06, 23", false),
+       {0, 0, 0, 30},
+       traffic::TuningWaits()},
       {"bit 5 asks for the preliminary pair",
        108000000,
        true,
-       {{0, 0x20}, {0, 0x00}, kLocked},
-       {"I2CHWWrite3(C0,07,6B)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A1)", "Sleep(30)",
-        "I2CHWWrite3(C0,8E,A5)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)",
-        "Sleep(1)"}},
+       "20,00,40",
+       {"I2CHWWrite3(C0, 07, 6B) = 0", "I2CHWRead(C0) = 0 -> 20", "I2CHWWrite3(C0, 8E, A1) = 0",
+        "I2CHWWrite3(C0, 8E, A5) = 0", "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 0 -> 40"},
+       {0, 0, 0, 30, 60, 90},
+       {30, 30, 30, 1}},
       {"never locks: five polls, no error",
        100000000,
        true,
-       {kIdle, kIdle, kIdle, kIdle, kIdle, kIdle},
-       {"I2CHWWrite3(C0,06,EB)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A5)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(1)"}},
+       "00",
+       {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 0 -> 00", "I2CHWWrite3(C0, 8E, A5) = 0",
+        "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 0 -> 00",
+        "I2CHWRead(C0) = 0 -> 00", "I2CHWRead(C0) = 0 -> 00"},
+       {0, 0, 0, 30, 60, 90, 120, 150},
+       {30, 30, 30, 30, 30, 1}},
       {"failed reads count as status 0",
        100000000,
        true,
-       {{1, 0x60}, kFailed, kFailed, kFailed, kFailed, kFailed},
-       {"I2CHWWrite3(C0,06,EB)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A5)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(1)"}},
+       "fail",
+       {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
+        "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 1",
+        "I2CHWRead(C0) = 1"},
+       {0, 0, 0, 30, 60, 90, 120, 150},
+       {30, 30, 30, 30, 30, 1}},
       // A driver may leave part of a byte behind when a read fails; with bit 5
       // it would send the preliminary pair, with bit 6 end the polling.
       {"a failed first read leaves 60 behind",
        98500000,
        true,
-       {{1, 0x60, true}, kLocked},
-       {"I2CHWWrite3(C0,06,D3)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A5)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(1)"}},
+       "fail:60,40",
+       {"I2CHWWrite3(C0, 06, D3) = 0", "I2CHWRead(C0) = 1", "I2CHWWrite3(C0, 8E, A5) = 0",
+        "I2CHWRead(C0) = 0 -> 40"},
+       {0, 0, 0, 30},
+       traffic::TuningWaits()},
       {"failed polls leave 60 behind",
        98500000,
        true,
-       {kIdle, {1, 0x60, true}, {0x201, 0x40, true}, kLocked},
-       {"I2CHWWrite3(C0,06,D3)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A5)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(30)", "I2CHWRead(C0)", "Sleep(1)"}},
+       "00,fail:60,fail:40=513,40",
+       {"I2CHWWrite3(C0, 06, D3) = 0", "I2CHWRead(C0) = 0 -> 00", "I2CHWWrite3(C0, 8E, A5) = 0",
+        "I2CHWRead(C0) = 1", "I2CHWRead(C0) = 513", "I2CHWRead(C0) = 0 -> 40"},
+       {0, 0, 0, 30, 60, 90},
+       {30, 30, 30, 1}},
+      // 257 fails by its low byte though it is not 1, and the 20 it leaves is
+      // no status; 256 succeeds by its low byte though it is not 0.
       {"only the low result byte tells a failure",
        100000000,
        true,
-       {{0x101, 0x20}, {0x100, 0x40}},
-       {"I2CHWWrite3(C0,06,EB)", "I2CHWRead(C0)", "I2CHWWrite3(C0,8E,A5)", "Sleep(30)",
-        "I2CHWRead(C0)", "Sleep(1)"}},
+       "fail:20=257,40=256",
+       {"I2CHWWrite3(C0, 06, EB) = 0", "I2CHWRead(C0) = 257", "I2CHWWrite3(C0, 8E, A5) = 0",
+        "I2CHWRead(C0) = 256 -> 40"},
+       {0, 0, 0, 30},
+       traffic::TuningWaits()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fake::Reset();
-    fake::TheCard().reads.assign(c.reads.begin(), c.reads.end());
+    in_process::Reset({setting::Status(c.statuses)});
     EXPECT_TRUE(TuneFrequency(c.hz, c.portBit0));
-    EXPECT_EQ(fake::TheCard().calls, c.calls);
+    const traffic::Seen seen = in_process::Seen();
+    EXPECT_EQ(seen.calls, c.calls) << seen.raw;
+    EXPECT_EQ(seen.callTimesMs, c.callTimesMs);
+    EXPECT_EQ(seen.waits, c.waits);
   }
 }
 
-TEST_F(Fm1216Test, WaitsBetween31And181Ms) {
-  fake::TheCard().reads = {{0, 0x00}, {0, 0x40}};
+TEST(Fm1216Test, WaitsBetween31And181Ms) {
+  in_process::Reset({setting::Status("00,40")});
   TuneFrequency(98500000, true);
-  EXPECT_EQ(fake::TheCard().clockMs, 31u);
+  EXPECT_EQ(in_process::NowMs(), 31u);
 
-  fake::Reset();
-  fake::TheCard().reads.assign(6, fake::Read{0, 0x20});
+  in_process::Reset({setting::Status("20")});
   TuneFrequency(98500000, true);
-  EXPECT_EQ(fake::TheCard().clockMs, 181u);
+  EXPECT_EQ(in_process::NowMs(), 181u);
 }
 
-TEST_F(Fm1216Test, StatusReadsGiveZeroOnFailure) {
+TEST(Fm1216Test, StatusReadsGiveZeroOnFailure) {
   struct Case {
-    fake::Read read;
+    const char* read;  ///< the status script's entry
     uint8_t status;
     bool ok;
   };
   const Case cases[] = {
-      {{0, 0x5A}, 0x5A, true},        {{1, 0x5A}, 0x00, false}, {{0x201, 0x5A}, 0x00, false},
-      {{0x100, 0x5A}, 0x5A, true},    {{2, 0x5A}, 0x5A, true},  {{-1, 0x5A}, 0x5A, true},
-      {{1, 0x7F, true}, 0x00, false},  // a failed read's leftover byte is not a status
+      {"5A", 0x5A, true},           {"fail", 0x00, false},
+      {"fail:5A=513", 0x00, false},  // low byte 1: a failure, whatever the rest says
+      {"5A=256", 0x5A, true},        // low byte 0
+      {"5A=2", 0x5A, true},         {"5A=-1", 0x5A, true},
+      {"fail:7F", 0x00, false},  // a failed read's leftover byte is not a status
   };
   // A driver may store a whole word for the byte: the byte, then three more.
   // Nothing of that reaches the status or the caller's byte (and the
   // sanitizer build sees any store past the program's buffer).
-  for (const bool storesWholeWord : {false, true}) {
+  for (const bool storesWord : {false, true}) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(testing::Message() << c.read.result << (storesWholeWord ? ", word" : ""));
-      fake::Reset();
-      fake::TheCard().storesWholeWord = storesWholeWord;
-      fake::TheCard().reads = {c.read, c.read};
+      SCOPED_TRACE(testing::Message() << c.read << (storesWord ? ", stores a word" : ""));
+      std::vector<std::string> settings = {setting::Status(c.read)};
+      if (storesWord) {
+        settings.push_back(setting::Driver("stores-word"));
+      }
+      in_process::Reset(settings);
       EXPECT_EQ(ReadTunerStatus(), c.status);
       uint8_t value = 0xEE;
       EXPECT_EQ(ReadTunerByte(0xC0, value), c.ok);
       // A failed read leaves the caller's byte as it was.
-      EXPECT_EQ(value, c.ok ? c.read.value : 0xEE);
+      EXPECT_EQ(value, c.ok ? 0x5A : 0xEE);
     }
   }
 }
 
-TEST_F(Fm1216Test, RadioPinsKeepOtherOutputsAndReportTheLowByte) {
+TEST(Fm1216Test, RadioPinsKeepOtherOutputsAndReportTheLowByte) {
   struct Case {
     bool radio;
     uint32_t enabledBefore;
+    uint32_t enabledAfter;
     int32_t result;
     bool ok;
-    Calls calls;
   };
   const Case cases[] = {
-      {true, 0x00000000, 0, true, {"GetGPOE()", "SetGPOE(00000F00)", "SetGPDATABits(9,11,2,0)"}},
-      {false,
-       0x80000013,
-       0x100,
-       true,
-       {"GetGPOE()", "SetGPOE(80000F13)", "SetGPDATABits(9,11,6,0)"}},
-      {true, 0x00000F00, 1, false, {"GetGPOE()", "SetGPOE(00000F00)", "SetGPDATABits(9,11,2,0)"}},
-      {true,
-       0x00000500,
-       0x1FF,
-       false,
-       {"GetGPOE()", "SetGPOE(00000F00)", "SetGPDATABits(9,11,2,0)"}},
+      {true, 0x00000000, 0x00000F00, 0, true},
+      {false, 0x80000013, 0x80000F13, 256, true},
+      {true, 0x00000F00, 0x00000F00, 1, false},
+      {true, 0x00000500, 0x00000F00, 511, false},
   };
   for (const Case& c : cases) {
-    fake::Reset();
-    fake::TheCard().outputEnable = c.enabledBefore;
-    fake::TheCard().gpDataResult = c.result;
+    in_process::Reset({setting::Gpoe(c.enabledBefore), setting::GpdataResult(c.result)});
     EXPECT_EQ(SetRadioPins(c.radio), c.ok);
-    EXPECT_EQ(fake::TheCard().calls, c.calls);
+    EXPECT_EQ(in_process::Seen().calls,
+              traffic::Pins(c.enabledBefore, c.enabledAfter, c.radio, c.result));
   }
 }
 
