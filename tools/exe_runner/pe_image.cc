@@ -1,17 +1,23 @@
 #include "tools/exe_runner/pe_image.h"
 
 #include "tools/exe_runner/linux_i386.h"
+#include "tools/exe_runner/pe_file.h"
 #include "tools/exe_runner/say.h"
 
 namespace pe_image {
 namespace {
 
+using pe_file::Bytes;
+using pe_file::Headers;
+using pe_file::kImportDirectory;
+using pe_file::kRelocationDirectory;
+using pe_file::NameAt;
+using pe_file::Read;
+using pe_file::Section;
+using pe_file::Within;
+
 constexpr uint32_t kPageBytes = 4096;
-constexpr uint16_t kMachineI386 = 0x14C;
-constexpr uint16_t kOptionalMagicPe32 = 0x10B;
 constexpr uint16_t kRelocationsStripped = 0x0001;
-constexpr uint32_t kImportDirectory = 1;
-constexpr uint32_t kRelocationDirectory = 5;
 constexpr uint32_t kOrdinalFlag = 0x80000000;
 constexpr uint32_t kSectionExecute = 0x20000000;
 constexpr uint32_t kSectionRead = 0x40000000;
@@ -22,39 +28,6 @@ constexpr uint32_t kRelocationHighLow = 3;
 // Where a program goes when it is told to load elsewhere.
 constexpr uint32_t kElsewhereBytes = 0x10000000;
 
-// Bytes of a file or of the mapped image, read little-endian with every
-// offset checked against the end.
-struct Bytes {
-  const uint8_t* data;
-  uint32_t size;
-};
-
-bool Within(const Bytes& bytes, uint32_t offset, uint32_t length) {
-  return offset <= bytes.size && length <= bytes.size - offset;
-}
-
-// The `width`-byte value at `offset`; false when it lies past the end.
-bool Read(const Bytes& bytes, uint32_t offset, uint32_t width, uint32_t& value) {
-  if (!Within(bytes, offset, width)) {
-    return false;
-  }
-  value = 0;
-  for (uint32_t i = width; i-- > 0;) {
-    value = value << 8 | bytes.data[offset + i];
-  }
-  return true;
-}
-
-// The zero-terminated name at `offset`, or null when it runs past the end.
-const char* NameAt(const Bytes& bytes, uint32_t offset) {
-  for (uint32_t i = offset; i < bytes.size; ++i) {
-    if (bytes.data[i] == 0) {
-      return reinterpret_cast<const char*>(bytes.data + offset);
-    }
-  }
-  return nullptr;
-}
-
 uint32_t RoundUp(uint32_t value, uint32_t to) {
   return (value + to - 1) / to * to;
 }
@@ -64,67 +37,15 @@ bool NotLoadable(const char* path, const char* why) {
   return false;
 }
 
-// What the headers say, checked against the file.
-struct Headers {
-  uint32_t imageBase;
-  uint32_t imageSize;
-  uint32_t headersSize;
-  uint32_t entry;
-  uint32_t stackReserve;
-  uint16_t characteristics;
-  uint32_t sectionTable;  // file offset of the first section header
-  uint32_t sectionCount;
-  uint32_t directory[16][2];  // (RVA, size) of each data directory
-};
-
+// The headers, checked against the file and against what the loader can map.
 bool ReadHeaders(const char* path, const Bytes& file, Headers& h) {
-  uint32_t magic = 0;
-  uint32_t pe = 0;
-  if (!Read(file, 0, 2, magic) || magic != 0x5A4D || !Read(file, 0x3C, 4, pe)) {
-    return NotLoadable(path, "not a Windows program (no MZ header)");
-  }
-  uint32_t signature = 0;
-  uint32_t machine = 0;
-  uint32_t optionalSize = 0;
-  uint32_t optionalMagic = 0;
-  uint32_t characteristics = 0;
-  const uint32_t optional = pe + 24;
-  if (pe > file.size || !Read(file, pe, 4, signature) || signature != 0x4550 ||
-      !Read(file, pe + 4, 2, machine) || !Read(file, pe + 6, 2, h.sectionCount) ||
-      !Read(file, pe + 20, 2, optionalSize) || !Read(file, pe + 22, 2, characteristics) ||
-      !Read(file, optional, 2, optionalMagic)) {
-    return NotLoadable(path, "not a PE image");
-  }
-  h.characteristics = static_cast<uint16_t>(characteristics);
-  if (machine != kMachineI386 || optionalMagic != kOptionalMagicPe32) {
-    return NotLoadable(path, "not a 32-bit x86 image");
-  }
-  uint32_t sectionAlignment = 0;
-  uint32_t directoryCount = 0;
-  if (optionalSize < 96 || !Read(file, optional + 16, 4, h.entry) ||
-      !Read(file, optional + 28, 4, h.imageBase) ||
-      !Read(file, optional + 32, 4, sectionAlignment) ||
-      !Read(file, optional + 56, 4, h.imageSize) || !Read(file, optional + 60, 4, h.headersSize) ||
-      !Read(file, optional + 72, 4, h.stackReserve) ||
-      !Read(file, optional + 92, 4, directoryCount)) {
-    return NotLoadable(path, "its optional header is cut short");
-  }
-  if (directoryCount > 16 || optionalSize < 96 + 8 * directoryCount) {
-    return NotLoadable(path, "its data directories do not fit its optional header");
-  }
-  for (uint32_t i = 0; i < 16; ++i) {
-    h.directory[i][0] = 0;
-    h.directory[i][1] = 0;
-    if (i < directoryCount && (!Read(file, optional + 96 + 8 * i, 4, h.directory[i][0]) ||
-                               !Read(file, optional + 100 + 8 * i, 4, h.directory[i][1]))) {
-      return NotLoadable(path, "its data directories are cut short");
-    }
+  if (const char* why = pe_file::ReadHeaders(file, h)) {
+    return NotLoadable(path, why);
   }
   // Sections are mapped page by page, so each must start on a page.
-  if (sectionAlignment == 0 || sectionAlignment % kPageBytes != 0) {
+  if (h.sectionAlignment == 0 || h.sectionAlignment % kPageBytes != 0) {
     return NotLoadable(path, "its section alignment is not a whole number of pages");
   }
-  h.sectionTable = optional + optionalSize;
   if (h.sectionCount == 0 || h.sectionCount > 96 ||
       !Within(file, h.sectionTable, 40 * h.sectionCount) ||
       h.sectionTable + 40 * h.sectionCount > h.headersSize || h.headersSize > h.imageSize ||
@@ -138,37 +59,13 @@ bool ReadHeaders(const char* path, const Bytes& file, Headers& h) {
   return true;
 }
 
-// One section header: where its data lies in the file and in memory.
-struct Section {
-  uint32_t address;
-  uint32_t rawOffset;
-  uint32_t copied;  ///< bytes of file data the loader copies
-  uint32_t extent;  ///< bytes it takes in memory
-  uint32_t flags;
-};
-
-// Section `i`, whose header the headers' check has found within the file.
-Section SectionAt(const Bytes& file, const Headers& h, uint32_t i) {
-  const uint32_t header = h.sectionTable + 40 * i;
-  uint32_t virtualSize = 0;
-  uint32_t rawSize = 0;
-  Section section{};
-  (void)Read(file, header + 8, 4, virtualSize);
-  (void)Read(file, header + 12, 4, section.address);
-  (void)Read(file, header + 16, 4, rawSize);
-  (void)Read(file, header + 20, 4, section.rawOffset);
-  (void)Read(file, header + 36, 4, section.flags);
-  // The loader copies the file's data up to the section's size in memory;
-  // what is beyond the data stays zero.
-  section.copied = virtualSize != 0 && virtualSize < rawSize ? virtualSize : rawSize;
-  section.extent = virtualSize > rawSize ? virtualSize : rawSize;
-  return section;
-}
-
 // Copies each section's data from the file to its place in the image.
 bool CopySections(const char* path, const Bytes& file, const Headers& h, uint8_t* image) {
   for (uint32_t i = 0; i < h.sectionCount; ++i) {
-    const Section section = SectionAt(file, h, i);
+    Section section{};
+    if (!pe_file::SectionAt(file, h, i, section)) {
+      return NotLoadable(path, "its headers do not describe an image that fits");
+    }
     const uint32_t address = section.address;
     const uint32_t copied = section.copied;
     if (address % kPageBytes != 0 || address < h.headersSize ||
@@ -292,8 +189,8 @@ Outcome BindImports(const char* path, const Headers& h, uint8_t* image, Resolver
 // that may run, data that may be written, nothing more.
 void ProtectSections(const Bytes& file, const Headers& h, uintptr_t base) {
   (void)linux_i386::Protect(base, RoundUp(h.headersSize, kPageBytes), linux_i386::ProtectRead);
-  for (uint32_t i = 0; i < h.sectionCount; ++i) {
-    const Section section = SectionAt(file, h, i);
+  Section section{};
+  for (uint32_t i = 0; pe_file::SectionAt(file, h, i, section); ++i) {
     const uint32_t flags = section.flags;
     const int access = ((flags & kSectionRead) != 0 ? linux_i386::ProtectRead : 0) |
                        ((flags & kSectionWrite) != 0 ? linux_i386::ProtectWrite : 0) |
