@@ -6,7 +6,6 @@
 // card library are all it needs, with no C++ runtime inside.
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +18,7 @@
 
 #include "gtest/gtest.h"
 #include "tests/process.h"
+#include "tools/exe_runner/pe_file.h"
 
 namespace {
 
@@ -253,56 +253,39 @@ TEST_F(WindowsProgramFileTest, SimulatedCardExportsTheNineUndecoratedNames) {
   EXPECT_EQ(names, kCardOperations);
 }
 
-uint32_t Le(const std::string& bytes, size_t at, size_t size) {
+pe_file::Bytes BytesOf(const std::string& bytes) {
+  return pe_file::View(bytes.data(), bytes.size());
+}
+
+// The little-endian value of the `width` bytes at `at`; a failure when they
+// lie past the end.
+uint32_t Le(const std::string& bytes, uint32_t at, uint32_t width) {
   uint32_t value = 0;
-  for (size_t i = size; i-- > 0;) {
-    value = value << 8 | static_cast<uint8_t>(at + i < bytes.size() ? bytes[at + i] : 0);
-  }
+  EXPECT_TRUE(pe_file::Read(BytesOf(bytes), at, width, value))
+      << width << " bytes at " << at << " of " << bytes.size();
   return value;
 }
 
+using ResourceMap = std::map<std::pair<uint32_t, uint32_t>, std::string>;
+
 // The image's resources with numeric type and name, first language of each:
-// (type, name) -> bytes. Walks the PE resource directory itself, so the test
-// sees what the Windows loader sees.
-std::map<std::pair<uint32_t, uint32_t>, std::string> Resources(const std::string& image) {
-  std::map<std::pair<uint32_t, uint32_t>, std::string> resources;
-  const size_t pe = Le(image, 0x3C, 4);
-  const size_t optional = pe + 24;
-  const uint32_t directoryRva = Le(image, optional + 96 + 2 * 8, 4);
-  const size_t sections = optional + Le(image, pe + 20, 2);
-  auto offsetOf = [&](uint32_t rva) -> size_t {
-    for (size_t i = 0; i < Le(image, pe + 6, 2); ++i) {
-      const size_t section = sections + 40 * i;
-      const uint32_t address = Le(image, section + 12, 4);
-      const uint32_t size = std::max(Le(image, section + 8, 4), Le(image, section + 16, 4));
-      if (rva >= address && rva < address + size) {
-        return Le(image, section + 20, 4) + (rva - address);
-      }
-    }
-    return image.size();
-  };
-  const size_t root = offsetOf(directoryRva);
-  // Entries of a directory: (id, offset of the entry's target from the root).
-  auto entries = [&](size_t directory) {
-    std::vector<std::pair<uint32_t, uint32_t>> list;
-    const uint32_t count = Le(image, directory + 12, 2) + Le(image, directory + 14, 2);
-    for (uint32_t i = 0; i < count && directory + 16 + 8 * i < image.size(); ++i) {
-      list.emplace_back(Le(image, directory + 16 + 8 * i, 4),
-                        Le(image, directory + 20 + 8 * i, 4) & 0x7FFFFFFF);
-    }
-    return list;
-  };
-  for (const auto& [type, names] : entries(root)) {
-    for (const auto& [name, languages] : entries(root + names)) {
-      const auto all = entries(root + languages);
-      if (all.empty() || (type | name) >> 31 != 0) {
-        continue;
-      }
-      const size_t data = root + all.front().second;
-      const size_t at = offsetOf(Le(image, data, 4));
-      resources[{type, name}] = image.substr(std::min(at, image.size()), Le(image, data + 4, 4));
-    }
+// (type, name) -> bytes, as the exe runner's reader of program files finds
+// them in the resource directory.
+ResourceMap Resources(const std::string& image) {
+  ResourceMap resources;
+  pe_file::Headers headers{};
+  if (const char* why = pe_file::ReadHeaders(BytesOf(image), headers)) {
+    ADD_FAILURE() << why;
+    return resources;
   }
+  pe_file::WalkResources(
+      BytesOf(image), headers,
+      [](void* context, const pe_file::Resource& r) {
+        static_cast<ResourceMap*>(context)->emplace(
+            std::pair(r.type, r.name),
+            std::string(reinterpret_cast<const char*>(r.data.data), r.data.size));
+      },
+      &resources);
   return resources;
 }
 
@@ -379,7 +362,7 @@ TEST_F(WindowsProgramFileTest, CarriesItsIconIn16And256Colours) {
   // (width, height, colour count, bits per pixel), as Explorer picks them.
   std::set<std::vector<uint32_t>> images;
   for (uint32_t i = 0; i < Le(group, 4, 2); ++i) {
-    const size_t entry = 6 + 14 * i;
+    const uint32_t entry = 6 + 14 * i;
     const uint32_t width = Le(group, entry, 1);
     const uint32_t height = Le(group, entry + 1, 1);
     const uint32_t bits = Le(group, entry + 6, 2);
@@ -424,7 +407,10 @@ TEST_F(WindowsProgramFileTest, IsDatedByTheLastCommit) {
     expected.pop_back();  // the newline
   }
   const std::string image = testproc::ReadFile(kExe);
-  EXPECT_EQ(std::to_string(Le(image, Le(image, 0x3C, 4) + 8, 4)), expected)
+  pe_file::Headers headers{};
+  const char* why = pe_file::ReadHeaders(BytesOf(image), headers);
+  ASSERT_EQ(why, nullptr) << why;
+  EXPECT_EQ(std::to_string(headers.timeStamp), expected)
       << "a build after the last commit dates the exe by it";
 }
 

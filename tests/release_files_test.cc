@@ -21,6 +21,7 @@
 #include "gtest/gtest.h"
 #include "tests/end_to_end_cases.h"
 #include "tests/process.h"
+#include "tools/exe_runner/pe_file.h"
 
 namespace {
 
@@ -290,14 +291,6 @@ class ReleaseArchiveTest : public ::testing::Test {
   }
 };
 
-uint32_t Le32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i) {
-    value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-  }
-  return value;
-}
-
 std::string Sha256(const std::string& path) {
   const std::string line = testproc::Capture("sha256sum < '" + path + "'");
   return line.substr(0, line.find(' '));
@@ -367,7 +360,10 @@ TEST_F(ReleaseArchiveTest, HoldsTheProgramAndReadmeTxtBesideItsBuildRecordAndChe
   EXPECT_EQ(fields["Version"], WAVRIX_VERSION);
   EXPECT_EQ(fields["Commit"], commit);
   const std::string exe = testproc::ReadFile(unpacked + "/wavrix.exe");
-  EXPECT_EQ(fields["Source-Date-Epoch"], std::to_string(Le32(exe, Le32(exe, 0x3C) + 8)))
+  pe_file::Headers headers{};
+  const char* why = pe_file::ReadHeaders(pe_file::View(exe.data(), exe.size()), headers);
+  EXPECT_EQ(why, nullptr) << why;
+  EXPECT_EQ(fields["Source-Date-Epoch"], std::to_string(headers.timeStamp))
       << "the exe's time stamp is the source date";
   EXPECT_NE(fields["Compiler"].find("GCC"), std::string::npos) << fields["Compiler"];
   EXPECT_NE(fields["Binutils"].find("GNU ld"), std::string::npos) << fields["Binutils"];
