@@ -1,10 +1,16 @@
 // The guides, held to the program. README.TXT, the guide shipped to Windows
 // users: plain text (plain_text.h), and every message box and exit code
 // exactly as the program has them and as the program really shows them.
+// README.md: its tables of the message boxes and of the exe's imports, as
+// the program has the boxes and as the exe is held to its imports.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +20,7 @@
 #include "tests/end_to_end_cases.h"
 #include "tests/plain_text.h"
 #include "tests/process.h"
+#include "tests/windows_imports.h"
 
 namespace {
 
@@ -24,6 +31,7 @@ using plain_text::SplitLines;
 
 const std::string kSource = WAVRIX_SOURCE_DIR;
 const std::string kReadmeTxt = kSource + "/docs/README.TXT";
+const std::string kReadmeMd = kSource + "/README.md";
 
 std::vector<std::string> ReadmeLines() {
   std::vector<std::string> lines;
@@ -95,6 +103,46 @@ std::vector<Box> ReadmeBoxes() {
   return boxes;
 }
 
+using Table = std::vector<std::vector<std::string>>;
+
+// The rows of the first table in README.md's section "## `title`", each as
+// its cells without the blanks around them; the header first, the alignment
+// row left out.
+Table MarkdownTable(const std::string& markdown, const std::string& title) {
+  const std::regex alignment(R"(^\s*:?-+:?\s*$)");
+  Table table;
+  bool inside = false;
+  std::istringstream lines(markdown);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("## ", 0) == 0) {
+      inside = line == "## " + title;
+      continue;
+    }
+    if (!inside) {
+      continue;
+    }
+    if (line.empty() || line[0] != '|') {
+      if (!table.empty()) {
+        break;
+      }
+      continue;
+    }
+    std::vector<std::string> cells;
+    std::istringstream row(line.substr(1, line.find_last_not_of(" |")));
+    for (std::string cell; std::getline(row, cell, '|');) {
+      const size_t first = cell.find_first_not_of(' ');
+      cells.push_back(first == std::string::npos
+                          ? ""
+                          : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+    }
+    if (!std::all_of(cells.begin(), cells.end(),
+                     [&](const std::string& c) { return std::regex_match(c, alignment); })) {
+      table.push_back(cells);
+    }
+  }
+  return table;
+}
+
 TEST(HarnessReadmeTxtCheckTest, MarkerTableCatchesWhatItNames) {
   for (const Marker& marker : kMarkers) {
     EXPECT_TRUE(std::regex_search(std::string(marker.caught), std::regex(marker.pattern)))
@@ -123,6 +171,26 @@ TEST(HarnessReadmeTxtCheckTest, SplitLinesRefusesOtherLineEnds) {
     std::vector<std::string> lines;
     EXPECT_EQ(static_cast<bool>(SplitLines(row.text, row.eol, lines)), row.accepted)
         << ::testing::PrintToString(std::string(row.text));
+  }
+}
+
+TEST(HarnessReadmeMdCheckTest, MarkdownTableReadsTheFirstTableOfItsSection) {
+  const std::string markdown =
+      "## One\n\n| a | b |\n|---|:-:|\n| c | d |\n\n"
+      "## Two\n\ntext\n\n| e | f |\n|---|---|\n|  g |h|\n| `i`, `j` | k |\n\n"
+      "| l | m |\n\n## Three\n";
+  struct Row {
+    const char* title;
+    Table table;
+  };
+  const Row rows[] = {
+      {"One", {{"a", "b"}, {"c", "d"}}},
+      {"Two", {{"e", "f"}, {"g", "h"}, {"`i`, `j`", "k"}}},
+      {"Three", {}},
+      {"Four", {}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(MarkdownTable(markdown, row.title), row.table) << row.title;
   }
 }
 
@@ -197,6 +265,55 @@ TEST(ReadmeTxtTest, ExamplesGiveTheBoxesItNames) {
     }
     EXPECT_EQ(result.exitCode, box.exitCode);
   }
+}
+
+// README.md's table of the boxes: caption, text and exit code of each, as
+// the program has them.
+TEST(ReadmeMdTest, MessageTableListsTheProgramsBoxes) {
+  const Table table = MarkdownTable(testproc::ReadFile(kReadmeMd), "Messages and exit codes");
+  ASSERT_FALSE(table.empty()) << "no table under \"## Messages and exit codes\"";
+  EXPECT_EQ(table[0],
+            (std::vector<std::string>{"caption", "box says", "exit code", "when", "what to do"}));
+  std::vector<Box> listed;
+  const std::regex number("^[0-9]+$");
+  for (size_t r = 1; r < table.size(); ++r) {
+    const std::vector<std::string>& row = table[r];
+    ASSERT_EQ(row.size(), table[0].size()) << ::testing::PrintToString(row);
+    ASSERT_TRUE(std::regex_match(row[2], number)) << "exit code " << row[2];
+    listed.push_back({row[0], row[1], std::stoi(row[2])});
+  }
+  EXPECT_EQ(listed, ProgramBoxes());
+}
+
+// README.md's table of imports: each DLL with its functions, "`Name`" and
+// ", " between them, the list the exe is held to.
+TEST(ReadmeMdTest, ImportTableIsWhatTheExeIsHeldTo) {
+  const Table table = MarkdownTable(testproc::ReadFile(kReadmeMd), "What the exe runs on");
+  ASSERT_FALSE(table.empty()) << "no table under \"## What the exe runs on\"";
+  EXPECT_EQ(table[0], (std::vector<std::string>{"DLL", "functions"}));
+  std::map<std::string, windows_imports::Names> listed;
+  const std::regex name("^`([A-Za-z0-9_]+)`$");
+  for (size_t r = 1; r < table.size(); ++r) {
+    const std::vector<std::string>& row = table[r];
+    ASSERT_EQ(row.size(), 2u) << ::testing::PrintToString(row);
+    windows_imports::Names& names = listed[row[0]];
+    EXPECT_TRUE(names.empty()) << row[0] << " listed twice";
+    std::smatch match;
+    for (std::string rest = row[1];;) {
+      const size_t comma = rest.find(", ");
+      const std::string item = rest.substr(0, comma);
+      if (!std::regex_match(item, match, name)) {
+        ADD_FAILURE() << "not a `Name`: " << item;
+      } else {
+        EXPECT_TRUE(names.insert(match[1]).second) << "twice: " << item;
+      }
+      if (comma == std::string::npos) {
+        break;
+      }
+      rest.erase(0, comma + 2);
+    }
+  }
+  EXPECT_EQ(listed, windows_imports::kExeImports);
 }
 
 }  // namespace
