@@ -1,8 +1,9 @@
 // The guides, held to the program. README.TXT, the guide shipped to Windows
-// users: plain text (plain_text.h), and every message box and exit code
-// exactly as the program has them and as the program really shows them.
-// README.md: its tables of the message boxes and of the exe's imports, as
-// the program has the boxes and as the exe is held to its imports.
+// users: plain text (plain_text.h), every message box and exit code exactly
+// as the program has them, and every example line giving what the Linux
+// program really does with that command line. README.md: its tables of the
+// message boxes and of the exe's imports, as the program has the boxes and
+// as the exe is held to its imports.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,10 @@ using plain_text::SplitLines;
 const std::string kSource = WAVRIX_SOURCE_DIR;
 const std::string kReadmeTxt = kSource + "/docs/README.TXT";
 const std::string kReadmeMd = kSource + "/README.md";
+
+// Fewer example lines than this means the reader of them is broken, not
+// that README.TXT has lost its examples.
+constexpr size_t kMinExamples = 20;
 
 std::vector<std::string> ReadmeLines() {
   std::vector<std::string> lines;
@@ -101,6 +106,85 @@ std::vector<Box> ReadmeBoxes() {
     }
   }
   return boxes;
+}
+
+// An example line of README.TXT, four spaces in:
+//     wavrix.exe ARGUMENT...        OUTCOME
+// the arguments one space apart, the outcome two or more spaces after them:
+// "tunes N MHz", or the text of a box in double quotes, as MESSAGES lists it.
+struct Example {
+  std::vector<std::string> arguments;
+  std::optional<std::string> tunesMhz;  ///< N of "tunes N MHz"
+  std::string boxText;                  ///< when it does not tune
+  bool operator==(const Example&) const = default;
+};
+
+enum class LineKind { kProse, kExample, kMalformed };
+
+// What `line` is: an example (then read into `example`), a line that starts
+// like one but is not in the form, or anything else.
+LineKind ReadExample(const std::string& line, Example& example) {
+  static const std::regex form(
+      R"re(^    wavrix\.exe((?: [^ "]+)*)  +(?:tunes ([0-9]+(?:\.[0-9]+)?) MHz|"([^"]+)")$)re");
+  static const std::regex lookalike(R"(^ {4,}wavrix\.exe( |$))");
+  std::smatch match;
+  if (!std::regex_match(line, match, form)) {
+    return std::regex_search(line, lookalike) ? LineKind::kMalformed : LineKind::kProse;
+  }
+  example = {};
+  std::istringstream arguments(match[1]);
+  for (std::string argument; arguments >> argument;) {
+    example.arguments.push_back(argument);
+  }
+  if (match[2].matched) {
+    example.tunesMhz = match[2];
+  } else {
+    example.boxText = match[3];
+  }
+  return LineKind::kExample;
+}
+
+// "N" MHz written in whole Hz, digit by digit; none for a fraction of a Hz.
+std::optional<std::string> MhzInHz(const std::string& mhz) {
+  const size_t point = mhz.find('.');
+  std::string fraction = point == std::string::npos ? "" : mhz.substr(point + 1);
+  if (fraction.size() > 6) {
+    return std::nullopt;
+  }
+  fraction.resize(6, '0');
+  std::string hz = mhz.substr(0, point) + fraction;
+  hz.erase(0, std::min(hz.find_first_not_of('0'), hz.size() - 1));
+  return hz;
+}
+
+// A box's line on Linux as README.TXT writes the box: the fatal report's
+// location, eight upper-case hex digits where the text has LLLLLLLL, put back
+// as LLLLLLLL.
+std::string AsListed(std::string err, const std::string& listed) {
+  const size_t at = listed.find("LLLLLLLL");
+  if (at != std::string::npos && err.size() >= at + 8 &&
+      std::all_of(err.begin() + static_cast<std::ptrdiff_t>(at),
+                  err.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                  [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); })) {
+    err.replace(at, 8, "LLLLLLLL");
+  }
+  return err;
+}
+
+// One run of the Linux program against the simulated card, with its trace.
+struct ProgramRun {
+  testproc::Result result;
+  std::string trace;
+};
+
+ProgramRun RunLinuxProgram(const std::vector<std::string>& arguments) {
+  const std::string directory = e2e::MakeTempDir();
+  const std::string trace = directory + "/trace";
+  std::vector<std::string> argv = {WAVRIX_EXE};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  ProgramRun run{testproc::Run(argv, {"WAVRIX_SIM_TRACE=" + trace}, directory), ""};
+  run.trace = testproc::ReadFile(trace);
+  return run;
 }
 
 using Table = std::vector<std::vector<std::string>>;
@@ -174,6 +258,89 @@ TEST(HarnessReadmeTxtCheckTest, SplitLinesRefusesOtherLineEnds) {
   }
 }
 
+TEST(HarnessReadmeTxtCheckTest, ReadExampleTakesTheFormAndNothingElse) {
+  struct Row {
+    const char* line;
+    LineKind kind;
+    Example example;
+  };
+  const Row rows[] = {
+      {"    wavrix.exe 98.5           tunes 98.5 MHz", LineKind::kExample, {{"98.5"}, "98.5", ""}},
+      {"    wavrix.exe 98.5 107.7  tunes 98.5 MHz",
+       LineKind::kExample,
+       {{"98.5", "107.7"}, "98.5", ""}},
+      {"    wavrix.exe 4394967296  tunes 100 MHz", LineKind::kExample, {{"4394967296"}, "100", ""}},
+      {R"(    wavrix.exe                "No frequency parameter")",
+       LineKind::kExample,
+       {{}, std::nullopt, "No frequency parameter"}},
+      {R"(    wavrix.exe 1e400  "Runtime error 205 at LLLLLLLL")",
+       LineKind::kExample,
+       {{"1e400"}, std::nullopt, "Runtime error 205 at LLLLLLLL"}},
+      // one space before the outcome: it would read as more arguments
+      {"    wavrix.exe 98.5 tunes 98.5 MHz", LineKind::kMalformed, {}},
+      {"    wavrix.exe 98.5", LineKind::kMalformed, {}},
+      {"    wavrix.exe 1e400      Runtime error 205", LineKind::kMalformed, {}},
+      {"    wavrix.exe 98.5       tunes 98.5", LineKind::kMalformed, {}},
+      {"    wavrix.exe 98.5       tunes 98.5 MHz.", LineKind::kMalformed, {}},
+      {R"(    wavrix.exe "98.5"     tunes 98.5 MHz)", LineKind::kMalformed, {}},
+      {"      wavrix.exe 98.5       tunes 98.5 MHz", LineKind::kMalformed, {}},
+      {"    wavrix.exe", LineKind::kMalformed, {}},
+      {"   wavrix.exe in it.", LineKind::kProse, {}},
+      {"    start /wait wavrix.exe 98.5", LineKind::kProse, {}},
+      {R"(       "C:\Program Files\Wavrix\wavrix.exe" 98.5)", LineKind::kProse, {}},
+      {"wavrix.exe is a single small file and carries everything it needs but the",
+       LineKind::kProse,
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Example example;
+    EXPECT_EQ(ReadExample(row.line, example), row.kind);
+    if (row.kind == LineKind::kExample) {
+      EXPECT_EQ(example.arguments, row.example.arguments);
+      EXPECT_EQ(example.tunesMhz, row.example.tunesMhz);
+      EXPECT_EQ(example.boxText, row.example.boxText);
+    }
+  }
+}
+
+TEST(HarnessReadmeTxtCheckTest, MhzInHzShiftsThePointSixPlaces) {
+  struct Row {
+    const char* mhz;
+    std::optional<std::string> hz;
+  };
+  const Row rows[] = {
+      {"98.5", "98500000"},          {"108", "108000000"}, {"87.5", "87500000"},
+      {"100.000001", "100000001"},   {"0.000001", "1"},    {"0", "0"},
+      {"100.0000005", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(MhzInHz(row.mhz), row.hz) << row.mhz;
+  }
+}
+
+TEST(HarnessReadmeTxtCheckTest, AsListedPutsBackOnlyALocation) {
+  struct Row {
+    const char* err;
+    const char* listed;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"Error: Runtime error 205 at 000015C0\n", "Error: Runtime error 205 at LLLLLLLL",
+       "Error: Runtime error 205 at LLLLLLLL\n"},
+      // lower case is not how the report writes it
+      {"Error: Runtime error 205 at 000015c0\n", "Error: Runtime error 205 at LLLLLLLL",
+       "Error: Runtime error 205 at 000015c0\n"},
+      {"Error: Runtime error 205 at 15C0\n", "Error: Runtime error 205 at LLLLLLLL",
+       "Error: Runtime error 205 at 15C0\n"},
+      {"Wavrix error: No frequency parameter\n", "Wavrix error: No frequency parameter",
+       "Wavrix error: No frequency parameter\n"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(AsListed(row.err, row.listed), row.expected) << row.err;
+  }
+}
+
 TEST(HarnessReadmeMdCheckTest, MarkdownTableReadsTheFirstTableOfItsSection) {
   const std::string markdown =
       "## One\n\n| a | b |\n|---|:-:|\n| c | d |\n\n"
@@ -222,49 +389,56 @@ TEST(ReadmeTxtTest, ListsTheExitCodes) {
   EXPECT_EQ(listed, program);
 }
 
-// What README.TXT says of its examples is what the Linux program does with
-// them: the box (none: it tunes) and the exit code.
-TEST(ReadmeTxtTest, ExamplesGiveTheBoxesItNames) {
-  const std::vector<Box> boxes = ProgramBoxes();
-  struct Row {
-    std::optional<std::string> argument;
-    std::optional<size_t> box;  ///< index into ProgramBoxes(); none: a tuning
-  };
-  const Row rows[] = {
-      {std::nullopt, 0},  {"98,5", 1},  {"98.5MHz", 1}, {".", 2},         {"-.", 2},
-      {"e5", 2},          {".e1", 2},   {"1000", 2},    {"1e400", 3},     {"-1e303", 3},
-      {"1e19", 4},        {"98.5", {}}, {"9.85e1", {}}, {"98500000", {}}, {"87.5", {}},
-      {"4394967296", {}}, {"108", {}},
-  };
-  const std::string readme = testproc::ReadFile(kReadmeTxt);
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.argument ? "wavrix " + *row.argument : std::string("wavrix"));
-    if (row.argument) {
-      EXPECT_NE(readme.find(*row.argument), std::string::npos) << "not an example in README.TXT";
-    }
-    std::vector<std::string> argv = {WAVRIX_EXE};
-    if (row.argument) {
-      argv.push_back(*row.argument);
-    }
-    const testproc::Result result = testproc::Run(argv, {}, e2e::MakeTempDir());
-    if (!row.box) {
-      EXPECT_EQ(result.err, "");
-      EXPECT_EQ(result.exitCode, 0);
+// Every example line of README.TXT, run by the Linux program: a box it names
+// is the one line the program writes, with that box's exit code; "tunes N
+// MHz" is a quiet run that sends the card what N MHz written in whole Hz
+// sends it.
+TEST(ReadmeTxtTest, EveryExampleDoesWhatItSays) {
+  const std::vector<Box> boxes = ReadmeBoxes();
+  const std::vector<std::string> lines = ReadmeLines();
+  size_t examples = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE("README.TXT line " + std::to_string(i + 1) + ": " + lines[i]);
+    Example example;
+    const LineKind kind = ReadExample(lines[i], example);
+    if (kind == LineKind::kMalformed) {
+      ADD_FAILURE() << "begins as an example but is not in the form of one";
       continue;
     }
-    const Box& box = boxes[*row.box];
-    // On Linux a box is the line "CAPTION: TEXT"; the location is some
-    // eight hex digits.
-    std::string expected = box.caption + ": " + box.text;
-    const size_t location = expected.find("LLLLLLLL");
-    if (location == std::string::npos) {
-      EXPECT_EQ(result.err, expected + "\n");
-    } else {
-      expected.replace(location, 8, "[0-9A-F]{8}");
-      EXPECT_TRUE(std::regex_match(result.err, std::regex(expected + "\n"))) << result.err;
+    if (kind == LineKind::kProse) {
+      continue;
     }
-    EXPECT_EQ(result.exitCode, box.exitCode);
+    ++examples;
+    const ProgramRun run = RunLinuxProgram(example.arguments);
+    EXPECT_EQ(run.result.out, "");
+    if (example.tunesMhz) {
+      const std::optional<std::string> hz = MhzInHz(*example.tunesMhz);
+      if (!hz) {
+        ADD_FAILURE() << "not a whole number of Hz: " << *example.tunesMhz << " MHz";
+        continue;
+      }
+      // The same frequency in Hz must itself tune, or the traffic compared
+      // would be that of a box.
+      const ProgramRun inHz = RunLinuxProgram({*hz});
+      EXPECT_EQ(inHz.result.err, "") << "wavrix " << *hz;
+      EXPECT_NE(inHz.trace.find("I2CHWWrite3"), std::string::npos) << inHz.trace;
+      EXPECT_EQ(run.result.err, "");
+      EXPECT_EQ(run.result.exitCode, 0);
+      EXPECT_EQ(run.trace, inHz.trace) << "not the traffic of wavrix " << *hz;
+      continue;
+    }
+    const auto box = std::find_if(boxes.begin(), boxes.end(),
+                                  [&](const Box& b) { return b.text == example.boxText; });
+    if (box == boxes.end()) {
+      ADD_FAILURE() << "MESSAGES lists no box \"" << example.boxText << "\"";
+      continue;
+    }
+    // On Linux a box is the line "CAPTION: TEXT".
+    const std::string expected = box->caption + ": " + box->text;
+    EXPECT_EQ(AsListed(run.result.err, expected), expected + "\n");
+    EXPECT_EQ(run.result.exitCode, box->exitCode);
   }
+  EXPECT_GE(examples, kMinExamples);
 }
 
 // README.md's table of the boxes: caption, text and exit code of each, as
