@@ -13,44 +13,13 @@
 #                                   record.
 # Run by the Windows build's "release" target (scripts/release.sh builds it).
 #   pack_release.sh STRIP EXE README OUT_DIR VERSION SOURCE_DIR CXX
-# The commit is the one SOURCE_DIR has checked out, when it is the top of a
-# git checkout with nothing changed; a copy of the source without its .git
-# (as `git archive` makes) is told its commit by WAVRIX_SOURCE_COMMIT. A build
-# whose commit cannot be known says so in the record.
+# The commit comes from source_commit.sh: the one SOURCE_DIR has checked out,
+# or, for a copy without its .git, WAVRIX_SOURCE_COMMIT. A build whose commit
+# cannot be known says so in the record.
 set -euo pipefail
 strip=$1 exe=$2 readme=$3 out=$4 version=$5 source=$6 cxx=$7
 : "${SOURCE_DATE_EPOCH:?SOURCE_DATE_EPOCH must be set}"
 name=wavrix-$version-win32
-
-# The commit of the source, or a line saying why it is not known.
-source_commit() {
-  local handed=${WAVRIX_SOURCE_COMMIT:-}
-  if [ -n "$handed" ] && ! [[ $handed =~ ^[0-9a-f]{40}$ ]]; then
-    echo "WAVRIX_SOURCE_COMMIT must be a full commit id (40 hex digits), not '$handed'" >&2
-    return 1
-  fi
-  local top
-  # Only a checkout whose top is the source itself: a copy of the source
-  # inside some other repository must not take that repository's commit.
-  if top=$(git -C "$source" rev-parse --show-toplevel 2>/dev/null) &&
-    [ "$top" = "$(cd "$source" && pwd -P)" ]; then
-    local head
-    head=$(git -C "$source" rev-parse HEAD)
-    if [ -n "$handed" ] && [ "$handed" != "$head" ]; then
-      echo "WAVRIX_SOURCE_COMMIT is $handed, but the source has $head checked out" >&2
-      return 1
-    fi
-    if [ -n "$(git --no-optional-locks -C "$source" status --porcelain)" ]; then
-      echo "unknown (the source has changes not committed to $head)"
-    else
-      echo "$head"
-    fi
-  elif [ -n "$handed" ]; then
-    echo "$handed"
-  else
-    echo "unknown (the source is no git checkout, and WAVRIX_SOURCE_COMMIT was not set)"
-  fi
-}
 
 # "NAME VERSION" of the package that installed the program FILE, where the
 # system keeps packages with dpkg; nothing elsewhere.
@@ -69,7 +38,7 @@ field() {
   [ -z "$2" ] || printf '%s: %s\n' "$1" "$2"
 }
 
-commit=$(source_commit)
+commit=$(bash "$(dirname "$0")/source_commit.sh" "$source")
 # Before anything is written: a wrong commit stops the packing.
 linker=$("$cxx" -print-prog-name=ld)
 

@@ -10,7 +10,7 @@
 # every date comes from SOURCE_DATE_EPOCH, which the Windows build takes from
 # the last commit, at each build, when it is unset (cmake/windows.cmake). The
 # commit recorded is the one checked out; a copy of the source without its
-# .git is told it by WAVRIX_SOURCE_COMMIT (scripts/pack_release.sh).
+# .git is told it by WAVRIX_SOURCE_COMMIT (scripts/source_commit.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/need.sh

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -21,6 +22,70 @@ const std::string kSource = WAVRIX_SOURCE_DIR;
 const std::string kReadmeTxt = kSource + "/docs/README.TXT";
 
 using plain_text::ExpectPlainText;
+
+// What scripts/source_commit.sh says of the source at `directory`, with
+// WAVRIX_SOURCE_COMMIT set to `handed` or unset.
+testproc::Result SourceCommit(const std::string& directory,
+                              const std::optional<std::string>& handed) {
+  std::vector<std::string> argv = {"env", "-u", "WAVRIX_SOURCE_COMMIT"};
+  if (handed) {
+    argv.push_back("WAVRIX_SOURCE_COMMIT=" + *handed);
+  }
+  argv.insert(argv.end(), {"bash", kSource + "/scripts/source_commit.sh", directory});
+  return testproc::Run(argv, {}, e2e::MakeTempDir());
+}
+
+// The build record names a commit only when it is sure of it: a clean
+// checkout's own, or the one handed to a copy without its .git; otherwise a
+// line saying why it cannot, and a commit handed over that cannot be right
+// stops the packing.
+TEST(HarnessSourceCommitTest, NamesACommitOnlyWhenItIsSure) {
+  const std::string top = e2e::MakeTempDir();
+  const std::string repo = top + "/repo";
+  const std::string git = "git -C '" + repo + "' -c user.name=W -c user.email=w@example.org ";
+  // The source, committed whole, with a copy of it in a folder of its own
+  // (inner); and a copy with no .git at all.
+  ASSERT_EQ(std::system(("git init -q '" + repo + "' && mkdir '" + repo + "/inner' '" + top +
+                         "/copy' && echo a | tee '" + repo + "/a' '" + repo + "/inner/a' '" + top +
+                         "/copy/a' >/dev/null && " + git + "add -A && " + git + "commit -q -m a")
+                            .c_str()),
+            0);
+  std::string head = testproc::Capture("git -C '" + repo + "' rev-parse HEAD");
+  ASSERT_EQ(head.size(), 41u);
+  head.pop_back();
+  const std::string other(40, 'a');
+  struct Row {
+    const char* what;
+    std::string directory;
+    std::optional<std::string> handed;
+    bool dirty;
+    int exitCode;
+    std::string said;
+  };
+  const std::string noCheckout =
+      "unknown (the source is no git checkout, and WAVRIX_SOURCE_COMMIT was not set)\n";
+  const Row rows[] = {
+      {"a clean checkout", repo, std::nullopt, false, 0, head + "\n"},
+      {"a clean checkout, told its own commit", repo, head, false, 0, head + "\n"},
+      {"a clean checkout, told another commit", repo, other, false, 1, ""},
+      {"a copy", top + "/copy", std::nullopt, false, 0, noCheckout},
+      {"a copy, told its commit", top + "/copy", other, false, 0, other + "\n"},
+      {"a copy, told no full commit id", top + "/copy", "abc123", false, 1, ""},
+      {"a copy inside another repository", repo + "/inner", std::nullopt, false, 0, noCheckout},
+      {"a checkout with changes", repo, std::nullopt, true, 0,
+       "unknown (the source has changes not committed to " + head + ")\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.dirty) {
+      testproc::WriteFile(repo + "/a", "changed\n");
+    }
+    const testproc::Result said = SourceCommit(row.directory, row.handed);
+    EXPECT_EQ(said.exitCode, row.exitCode) << said.err;
+    EXPECT_EQ(said.out, row.said);
+    EXPECT_EQ(said.err.empty(), row.exitCode == 0) << said.err;
+  }
+}
 
 #if defined(WAVRIX_WIN32_BIN)
 
@@ -41,24 +106,14 @@ std::string Sha256(const std::string& path) {
   return line.substr(0, line.find(' '));
 }
 
-// The commit the build record must name: the one checked out, when nothing
-// is changed; otherwise a line saying why it is not known.
+// The commit the build record must name, as the release's one way of
+// finding it says (its own rules are held by HarnessSourceCommitTest).
 std::string ExpectedCommit() {
-  const std::string git = "git -C '" + kSource + "' ";
-  std::string head = testproc::Capture(git + "rev-parse HEAD");
-  const std::string top = testproc::Capture(git + "rev-parse --show-toplevel");
-  const std::string here = testproc::Capture("cd '" + kSource + "' && pwd -P");
-  if (head.empty() || top != here) {
-    if (const char* handed = std::getenv("WAVRIX_SOURCE_COMMIT")) {
-      return handed;
-    }
-    return "unknown (the source is no git checkout, and WAVRIX_SOURCE_COMMIT was not set)";
+  std::string commit = SourceCommit(kSource, std::nullopt).out;
+  if (!commit.empty()) {
+    commit.pop_back();  // the newline
   }
-  head.pop_back();  // the newline
-  if (!testproc::Capture(git + "--no-optional-locks status --porcelain").empty()) {
-    return "unknown (the source has changes not committed to " + head + ")";
-  }
-  return head;
+  return commit;
 }
 
 TEST_F(ReleaseArchiveTest, HoldsTheProgramAndReadmeTxtBesideItsBuildRecordAndChecksums) {
