@@ -22,8 +22,8 @@
 #include "cardbus/call_gate.h"
 
 // The library's own entry points, by their undecorated names. The program
-// calls them only through the wrappers below; the fake card of the unit tests
-// defines the same names.
+// calls them only through the wrappers below; the tests' card in their own
+// process defines the same names.
 namespace btvid_32::library {
 extern "C" {
 #define BTVID_32_OPERATION(Result, Name, Parameters, Arguments) Result Name Parameters;

@@ -2,8 +2,9 @@
 
    Every place that names them -- the program's binding, the Windows import
    library, the Linux link stub, the simulated card and its library, the exe
-   runner, the fake card, the bare C card and the file checks -- includes this
-   list with BTVID_32_OPERATION defined to what it needs:
+   runner, the tests' card in their own process, the bare C card, the
+   yardstick and the file checks -- includes this list with
+   BTVID_32_OPERATION defined to what it needs:
 
      BTVID_32_OPERATION(Result, Name, Parameters, Arguments)
 

@@ -1,8 +1,9 @@
 // What the operating system provides to Wavrix: the command line, message
 // boxes, sleeping, the end of the process and the position of code inside the
 // loaded program image. Each build links one implementation (posix.cc on
-// Linux, win32.cc on Windows); tests link recording fakes instead. Nothing
-// here allocates or needs a language runtime.
+// Linux, win32.cc on Windows); tests link a recording one instead
+// (tests/in_process_card.cc). Nothing here allocates or needs a language
+// runtime.
 #ifndef WAVRIX_PLATFORM_PLATFORM_H_
 #define WAVRIX_PLATFORM_PLATFORM_H_
 
