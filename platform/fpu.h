@@ -20,7 +20,8 @@ static_assert(std::numeric_limits<long double>::digits == 64 &&
 
 namespace platform {
 
-// The x87 control word, field by field.
+// The x87 control word, field by field (bits 6, 7 and 13 to 15 are reserved
+// and left 0).
 /// Bits 0 to 5 mask the six exceptions: invalid operation, denormal operand,
 /// division by zero, overflow, underflow, precision. All are masked: the
 /// program checks for overflow and invalid operations itself, where the
@@ -30,17 +31,19 @@ inline constexpr uint16_t FpuMaskAllExceptions = 0x003F;
 /// Bits 8 and 9, precision control: 11 is the 64-bit mantissa that number
 /// reading and the Hz conversion are defined in (10 would be 53 bits, 00 24).
 inline constexpr uint16_t FpuPrecision64Bits = 0x0300;
-/// Bits 10 and 11, rounding control: 00 is to nearest, ties to even.
-inline constexpr uint16_t FpuRoundToNearest = 0x0000;
+/// Bits 10 and 11, rounding control: 00 rounds to nearest, ties to even (01
+/// would round down, 10 up, 11 toward zero).
+inline constexpr uint16_t FpuRoundingField = 0x0C00;
 /// Bit 12, infinity control: set, as the start-up word this program's
 /// arithmetic has always had. Only the 8087 and 80287 heeded it (affine
 /// infinity, + and - kept apart); every later unit keeps the bit and ignores
 /// it.
 inline constexpr uint16_t FpuAffineInfinity = 0x1000;
 
-/// The control word the program runs with.
+/// The control word the program runs with; its rounding field stays 00.
 inline constexpr uint16_t FpuControlWord =
-    FpuAffineInfinity | FpuRoundToNearest | FpuPrecision64Bits | FpuMaskAllExceptions;
+    FpuAffineInfinity | FpuPrecision64Bits | FpuMaskAllExceptions;
+static_assert((FpuControlWord & FpuRoundingField) == 0, "rounding to nearest");
 static_assert(FpuControlWord == 0x133F);
 
 /// Loads FpuControlWord into the x87. A Windows process may start with 53-bit
