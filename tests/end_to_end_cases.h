@@ -30,6 +30,7 @@ struct Card {
 /// One row of the table, written with designated initializers; a field left
 /// out keeps the default here.
 struct Case {
+  /// Its test's name: an identifier in CamelCase, unique in the table.
   std::string name;
   /// The whole command line as Windows hands it over, program name first.
   std::string commandLine;
