@@ -1,7 +1,13 @@
 // The shipped Windows program on emulated processors: the exe runner, under
-// qemu-i386 as an i486DX and as a Pentium, loads wavrix.exe as Windows would
-// and goes through the end-to-end table. Nothing here needs Wine or a kernel
-// that runs 32-bit programs, so these runs are never skipped.
+// qemu-i386 as an i486DX and as a Pentium, loads wavrix.exe as Windows would,
+// and each row of the end-to-end table is a test of its own: on the i486 at
+// the image's base, on the Pentium loaded elsewhere, and with a cdecl driver
+// of each kind on both; then the fault locations, and the runner's own checks.
+// Nothing here needs Wine or a kernel that runs 32-bit programs; without
+// qemu-i386 or the Windows build these fail rather than skip. One set is
+// always left out under QEMU: the drivers that need a real x87 (one that
+// leaves every register in use), whose rows skip, saying why; the native and
+// Wine runs hold those drivers to the table.
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -18,13 +24,28 @@ namespace {
 const std::string kBin = WAVRIX_WIN32_BIN;
 const std::string kExe = kBin + "/wavrix.exe";
 
+// Why the emulated runs cannot run here, or "" when they can.
+std::string EmulatorMissing() {
+  if (std::system("command -v qemu-i386 >/dev/null 2>&1") != 0) {
+    return "qemu-i386 is not installed (Debian package qemu-user): the emulated runs cannot run";
+  }
+  if (testproc::ReadFile(kExe).empty()) {
+    return "the Windows build is missing";
+  }
+  return "";
+}
+
+// Every test here starts with this: found once for the whole test program.
+void RequireEmulator() {
+  static const std::string missing = EmulatorMissing();
+  if (!missing.empty()) {
+    FAIL() << missing;
+  }
+}
+
 class EmulatedTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(std::system("command -v qemu-i386 >/dev/null 2>&1"), 0)
-        << "qemu-i386 is not installed (Debian package qemu-user): the emulated runs cannot run";
-    ASSERT_FALSE(testproc::ReadFile(kExe).empty()) << "the Windows build is missing";
-  }
+  void SetUp() override { RequireEmulator(); }
 };
 
 // Where the runner loads the program: at its image base, or elsewhere, with
@@ -96,68 +117,102 @@ e2e::Seen RunEmulated(const e2e::Case& c, const std::string& cpu, Load load,
   return seen;
 }
 
-TEST_F(EmulatedTest, WindowsProgramOnAnI486) {
-  for (const e2e::Case& c : e2e::Cases()) {
-    e2e::ExpectSeen(c, RunEmulated(c, "486", Load::kAtItsBase), true);
-  }
-}
-
-// Loaded away from its base, as current Windows loads a dynamic-base program,
-// so that every address the relocations name is moved too.
-TEST_F(EmulatedTest, WindowsProgramOnAPentiumLoadedElsewhere) {
-  for (const e2e::Case& c : e2e::Cases()) {
-    e2e::ExpectSeen(c, RunEmulated(c, "pentium", Load::kElsewhere), true);
-  }
-}
-
-// A driver built with the C convention, and each kind of driver the emulated
-// processors can show, on both of them.
-TEST_F(EmulatedTest, WindowsProgramWithACdeclDriverOfEveryKind) {
-  std::vector<const e2e::Driver*> drivers = {&e2e::kBareDriver};
-  for (const e2e::Driver& driver : e2e::Drivers()) {
-    if (!driver.needsRealX87) {
-      drivers.push_back(&driver);
-    }
-  }
-  for (const char* cpu : {"486", "pentium"}) {
-    for (const e2e::Driver* driver : drivers) {
-      SCOPED_TRACE(std::string(cpu) + ", " + driver->name);
-      for (const e2e::Case& c : e2e::Cases()) {
-        e2e::ExpectSeen(c, RunEmulated(c, cpu, Load::kElsewhere, Convention::kCdecl, *driver),
-                        true);
-      }
-    }
-  }
-}
+// What one emulated run puts the program on and in front of.
+struct EmulatedRun {
+  const char* cpu = "486";
+  Load load = Load::kAtItsBase;
+  Convention convention = Convention::kStdcall;
+  const e2e::Driver* driver = &e2e::kBareDriver;
+};
 
 // A driver that leaves every x87 register in use proves something only on a
 // processor whose x87 faults on a register-stack overflow: nine loads after
 // FNINIT give the status word 0041 (invalid operation, stack fault) on a real
-// one. QEMU's x87 gives 0000, so there those drivers are left out, saying
-// so, and the native and Wine runs hold them to the table.
-TEST_F(EmulatedTest, WindowsProgramWithADriverThatNeedsARealX87) {
+// one. QEMU's x87 gives 0000. The status the emulator gives, found once for
+// the whole test program, or what went wrong finding it.
+struct X87Probe {
+  std::string status;
+  std::string trouble;
+};
+
+X87Probe ProbeX87() {
   const testproc::Result probe = testproc::Run(
       {"qemu-i386", "-cpu", "486", WAVRIX_RUNNER, "--probe-x87"}, {}, e2e::MakeTempDir());
-  ASSERT_EQ(probe.exitCode, 0) << probe.err;
   std::smatch match;
-  ASSERT_TRUE(
-      std::regex_search(probe.err, match, std::regex("x87 status after nine loads: ([0-9A-F]{4})")))
-      << probe.err;
-  if (match[1].str() != "0041") {
-    GTEST_SKIP() << "left out: this emulator's x87 does not fault on a register-stack overflow"
-                 << " (status " << match[1].str() << " after nine loads, 0041 on a real x87), so"
-                 << " a driver that leaves it full shows nothing here; the native and Wine runs"
-                 << " hold such drivers to the table";
+  if (probe.exitCode != 0 ||
+      !std::regex_search(probe.err, match,
+                         std::regex("x87 status after nine loads: ([0-9A-F]{4})"))) {
+    return {"", "the runner's x87 probe failed: " + probe.err};
   }
-  for (const e2e::Driver& driver : e2e::Drivers()) {
-    if (driver.needsRealX87) {
-      SCOPED_TRACE(driver.name);
-      for (const e2e::Case& c : e2e::Cases()) {
-        e2e::ExpectSeen(c, RunEmulated(c, "486", Load::kAtItsBase, Convention::kCdecl, driver),
-                        true);
-      }
+  return {match[1].str(), ""};
+}
+
+class EmulatedRowTest : public ::testing::TestWithParam<e2e::Row<EmulatedRun>> {
+ protected:
+  void SetUp() override {
+    RequireEmulator();
+    if (HasFatalFailure() || !GetParam().run.driver->needsRealX87) {
+      return;
+    }
+    static const X87Probe x87 = ProbeX87();
+    if (!x87.trouble.empty()) {
+      FAIL() << x87.trouble;
+    }
+    if (x87.status != "0041") {
+      GTEST_SKIP() << "left out: this emulator's x87 does not fault on a register-stack overflow"
+                   << " (status " << x87.status << " after nine loads, 0041 on a real x87), so"
+                   << " a driver that leaves it full shows nothing here; the native and Wine runs"
+                   << " hold such drivers to the table";
     }
   }
+};
+
+TEST_P(EmulatedRowTest, WindowsProgram) {
+  const EmulatedRun& run = GetParam().run;
+  e2e::ExpectSeen(*GetParam().c,
+                  RunEmulated(*GetParam().c, run.cpu, run.load, run.convention, *run.driver), true);
+}
+
+INSTANTIATE_TEST_SUITE_P(I486, EmulatedRowTest, ::testing::ValuesIn(e2e::RowsFor(EmulatedRun{})),
+                         e2e::ParamName());
+// Loaded away from its base, as current Windows loads a dynamic-base program,
+// so that every address the relocations name is moved too.
+INSTANTIATE_TEST_SUITE_P(PentiumLoadedElsewhere, EmulatedRowTest,
+                         ::testing::ValuesIn(e2e::RowsFor(EmulatedRun{.cpu = "pentium",
+                                                                      .load = Load::kElsewhere})),
+                         e2e::ParamName());
+
+// A driver built with the C convention, and each kind of driver the emulated
+// processors can show, on both of them, loaded elsewhere; a driver that needs
+// a real x87 on the i486 at its base.
+std::vector<e2e::Row<EmulatedRun>> CdeclOn(const char* cpu, const std::string& traits,
+                                           Load load = Load::kElsewhere) {
+  return e2e::RowsFor(EmulatedRun{
+      .cpu = cpu,
+      .load = load,
+      .convention = Convention::kCdecl,
+      .driver = traits.empty() ? &e2e::kBareDriver : &e2e::DriverWith(traits, "emulated")});
+}
+INSTANTIATE_TEST_SUITE_P(I486CdeclDriver, EmulatedRowTest, ::testing::ValuesIn(CdeclOn("486", "")),
+                         e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(PentiumCdeclDriver, EmulatedRowTest,
+                         ::testing::ValuesIn(CdeclOn("pentium", "")), e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(I486CdeclDriverStoresAWholeWord, EmulatedRowTest,
+                         ::testing::ValuesIn(CdeclOn("486", "stores-word")), e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(PentiumCdeclDriverStoresAWholeWord, EmulatedRowTest,
+                         ::testing::ValuesIn(CdeclOn("pentium", "stores-word")), e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(I486CdeclDriverReadsByteArgumentsWhole, EmulatedRowTest,
+                         ::testing::ValuesIn(CdeclOn("486", "reads-whole-bytes")),
+                         e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(PentiumCdeclDriverReadsByteArgumentsWhole, EmulatedRowTest,
+                         ::testing::ValuesIn(CdeclOn("pentium", "reads-whole-bytes")),
+                         e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(I486CdeclDriverLeavesTheX87Full, EmulatedRowTest,
+                         ::testing::ValuesIn(CdeclOn("486", "leaves-x87-full", Load::kAtItsBase)),
+                         e2e::ParamName());
+
+TEST(HarnessEndToEndTableTest, EveryKindOfDriverHasAnEmulatedRun) {
+  EXPECT_EQ(e2e::DriversNotRun("emulated"), std::vector<std::string>{});
 }
 
 TEST_F(EmulatedTest, WindowsFaultLocationPointsAtTheDetectingCode) {

@@ -2,7 +2,9 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <regex>
 #include <sstream>
@@ -428,6 +430,77 @@ void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std
                 code.find(l.function) != std::string::npos)
         << code;
   }
+}
+
+const std::vector<Case>& TheCases() {
+  static const std::vector<Case> cases = Cases();
+  return cases;
+}
+
+namespace {
+
+// Which kinds of driver each kind of run has looked up: (runs, driver name).
+std::vector<std::pair<std::string, std::string>>& DriversLookedUp() {
+  static std::vector<std::pair<std::string, std::string>> lookedUp;
+  return lookedUp;
+}
+
+}  // namespace
+
+const Driver& DriverWith(const std::string& traits, const std::string& runs) {
+  for (const Driver& driver : Drivers()) {
+    if (driver.traits == traits) {
+      DriversLookedUp().push_back({runs, driver.name});
+      return driver;
+    }
+  }
+  // Called while GoogleTest registers the tests, where no test can fail yet.
+  std::fprintf(stderr, "no kind of driver has the traits '%s' (runs %s)\n", traits.c_str(),
+               runs.c_str());
+  std::abort();
+}
+
+std::vector<std::string> DriversNotRun(const std::string& runs) {
+  std::vector<std::string> notRun;
+  for (const Driver& driver : Drivers()) {
+    const std::pair<std::string, std::string> run{runs, driver.name};
+    if (std::find(DriversLookedUp().begin(), DriversLookedUp().end(), run) ==
+        DriversLookedUp().end()) {
+      notRun.push_back(driver.name);
+    }
+  }
+  return notRun;
+}
+
+std::string Shown(const std::string& commandLine) {
+  // The middle of a long line is what the row's own code shows better.
+  constexpr size_t kHead = 40;
+  constexpr size_t kTail = 20;
+  std::string text = commandLine;
+  if (text.size() > kHead + kTail + 3) {
+    text = text.substr(0, kHead) + "..." + text.substr(text.size() - kTail);
+  }
+  std::string shown;
+  for (const char ch : text) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (ch == '\\' || ch == '"') {
+      shown += '\\';
+      shown += ch;
+    } else if (ch == '\t') {
+      shown += "\\t";
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      shown += escaped;
+    } else {
+      shown += ch;
+    }
+  }
+  shown = "\"" + shown + "\"";
+  if (commandLine.size() != text.size()) {
+    shown += " (" + std::to_string(commandLine.size()) + " characters)";
+  }
+  return shown;
 }
 
 }  // namespace e2e

@@ -1,16 +1,19 @@
 // The end-to-end cases: one table that every run of the programs goes
 // through, the Linux program with its argument, the Windows program with an
 // exact command line (under Wine, and on emulated processors), and all must
-// give these results; and how a run is held to them.
+// give these results; how a run is held to them; and each row as a test of
+// its own, named by the row.
 #ifndef WAVRIX_TESTS_END_TO_END_CASES_H_
 #define WAVRIX_TESTS_END_TO_END_CASES_H_
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "gtest/gtest.h"
 #include "tests/expect_seen.h"
 #include "tests/process.h"
 #include "tests/traffic.h"
@@ -90,6 +93,57 @@ std::vector<std::string> CardEnv(const Case& c, const Driver& driver = kBareDriv
 /// the image's base, lies in the code that detected the fault.
 void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
                           const std::string& image);
+
+/// The kind of driver in Drivers() with `traits`, for an instantiation of the
+/// table of its own in the runs named `runs`; without one the test program
+/// stops as it starts, saying so. The lookup is kept for DriversNotRun.
+const Driver& DriverWith(const std::string& traits, const std::string& runs);
+
+/// The names of the kinds of driver in Drivers() that no instantiation of
+/// `runs` looked up: a driver added there without its run.
+std::vector<std::string> DriversNotRun(const std::string& runs);
+
+/// Cases(), made once for the whole test program, for the rows to point into:
+/// each test program registers the table a dozen times over, and starts once
+/// for each test a ctest run makes.
+const std::vector<Case>& TheCases();
+
+/// One row of the table as one kind of run goes through it: the parameter of
+/// a test of that row alone.
+template <typename Run>
+struct Row {
+  Run run;
+  const Case* c;
+};
+
+/// Every row of the table, for one instantiation of a run's test.
+template <typename Run>
+std::vector<Row<Run>> RowsFor(const Run& run) {
+  std::vector<Row<Run>> rows;
+  for (const Case& c : TheCases()) {
+    rows.push_back({run, &c});
+  }
+  return rows;
+}
+
+/// A command line on one line, escaped, a long one cut in the middle: what a
+/// test list or a failure report shows of a row.
+std::string Shown(const std::string& commandLine);
+
+template <typename Run>
+void PrintTo(const Row<Run>& row, std::ostream* os) {
+  *os << Shown(row.c->commandLine);
+}
+
+/// Names each test of a row by the row. GoogleTest stops the test program as
+/// it starts on a name that is not letters, digits and underscores, or that
+/// one instantiation uses twice; nothing renames it.
+struct ParamName {
+  template <typename Run>
+  std::string operator()(const ::testing::TestParamInfo<Row<Run>>& info) const {
+    return info.param.c->name;
+  }
+};
 
 }  // namespace e2e
 

@@ -1,9 +1,11 @@
-// The Windows program under Wine, next to the simulated BTVID_32.DLL: the
-// end-to-end table, once as current Windows and once as Windows 98, the fault
-// locations, and the unit tests built for Windows. Wine runs 32-bit Windows
-// programs with 32-bit Linux code, so these run only where this machine's
-// kernel runs 32-bit programs; elsewhere they are skipped, saying so, and the
-// emulated runs (emulated_test.cc) hold the exe to the table alone.
+// The Windows program under Wine, next to the simulated BTVID_32.DLL: each row
+// of the end-to-end table as a test of its own, as current Windows, as
+// Windows 98, with a cdecl driver, and with each kind of driver; the fault
+// locations; and the unit tests built for Windows. Wine runs 32-bit Windows
+// programs with 32-bit Linux code, so all of these are skipped, saying so,
+// where this machine's kernel runs no 32-bit programs, and where Wine or the
+// Windows build is missing; the emulated runs (emulated_test.cc) then hold the
+// exe to the table alone.
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -46,13 +48,17 @@ std::string WineMissing() {
   return Kernel32BitTrouble();
 }
 
+// Every test here starts with this: found once for the whole test program.
+void SkipWithoutWine() {
+  static const std::string missing = WineMissing();
+  if (!missing.empty()) {
+    GTEST_SKIP() << missing;
+  }
+}
+
 class WineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const std::string missing = WineMissing(); !missing.empty()) {
-      GTEST_SKIP() << missing;
-    }
-  }
+  void SetUp() override { SkipWithoutWine(); }
 };
 
 std::string WindowsPath(const std::string& unixPath) {
@@ -168,38 +174,45 @@ e2e::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
   return seen;
 }
 
-TEST_F(WineTest, WindowsProgram) {
-  for (const e2e::Case& c : e2e::Cases()) {
-    e2e::ExpectSeen(c, RunWine(c), true);
-  }
+class WineRowTest : public ::testing::TestWithParam<e2e::Row<Setting>> {
+ protected:
+  void SetUp() override { SkipWithoutWine(); }
+};
+
+TEST_P(WineRowTest, WindowsProgram) {
+  e2e::ExpectSeen(*GetParam().c, RunWine(*GetParam().c, GetParam().run), true);
 }
 
-TEST_F(WineTest, WindowsProgramPresentingWindows98) {
-  for (const e2e::Case& c : e2e::Cases()) {
-    e2e::ExpectSeen(c, RunWine(c, {.windows = Presented::kWindows98}), true);
-  }
-}
-
+INSTANTIATE_TEST_SUITE_P(CurrentWindows, WineRowTest, ::testing::ValuesIn(e2e::RowsFor(Setting{})),
+                         e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(
+    Windows98, WineRowTest,
+    ::testing::ValuesIn(e2e::RowsFor(Setting{.windows = Presented::kWindows98})), e2e::ParamName());
 // A driver built with the C convention leaves its arguments on the stack for
 // the caller to remove; the program's call gate does.
-TEST_F(WineTest, WindowsProgramWithACdeclDriver) {
-  for (const e2e::Case& c : e2e::Cases()) {
-    e2e::ExpectSeen(c, RunWine(c, {.convention = Convention::kCdecl}), true);
-  }
-}
+INSTANTIATE_TEST_SUITE_P(
+    CdeclDriver, WineRowTest,
+    ::testing::ValuesIn(e2e::RowsFor(Setting{.convention = Convention::kCdecl})), e2e::ParamName());
 
-// Each kind of driver, with the C convention and with stdcall by turns. Wine
-// runs the program on this machine's own x87, whose registers fault on a
+// Each kind of driver, some built with the C convention and some with stdcall.
+// Wine runs the program on this machine's own x87, whose registers fault on a
 // stack overflow, so a driver leaving them full shows here too.
-TEST_F(WineTest, WindowsProgramWithEveryKindOfDriver) {
-  Convention convention = Convention::kCdecl;
-  for (const e2e::Driver& driver : e2e::Drivers()) {
-    SCOPED_TRACE(driver.name);
-    for (const e2e::Case& c : e2e::Cases()) {
-      e2e::ExpectSeen(c, RunWine(c, {.convention = convention, .driver = &driver}), true);
-    }
-    convention = convention == Convention::kCdecl ? Convention::kStdcall : Convention::kCdecl;
-  }
+std::vector<e2e::Row<Setting>> WithDriver(Convention convention, const std::string& traits) {
+  return e2e::RowsFor(
+      Setting{.convention = convention, .driver = &e2e::DriverWith(traits, "Wine")});
+}
+INSTANTIATE_TEST_SUITE_P(CdeclDriverStoresAWholeWord, WineRowTest,
+                         ::testing::ValuesIn(WithDriver(Convention::kCdecl, "stores-word")),
+                         e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(StdcallDriverReadsByteArgumentsWhole, WineRowTest,
+                         ::testing::ValuesIn(WithDriver(Convention::kStdcall, "reads-whole-bytes")),
+                         e2e::ParamName());
+INSTANTIATE_TEST_SUITE_P(CdeclDriverLeavesTheX87Full, WineRowTest,
+                         ::testing::ValuesIn(WithDriver(Convention::kCdecl, "leaves-x87-full")),
+                         e2e::ParamName());
+
+TEST(HarnessEndToEndTableTest, EveryKindOfDriverHasAWineRun) {
+  EXPECT_EQ(e2e::DriversNotRun("Wine"), std::vector<std::string>{});
 }
 
 TEST_F(WineTest, WindowsFaultLocationPointsAtTheDetectingCode) {
