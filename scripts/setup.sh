@@ -5,9 +5,10 @@
 #   scripts/setup.sh windows   the Linux build, the Windows cross build and
 #                              zip/unzip for the release archive
 #   scripts/setup.sh all       everything the full test run uses: Wine, QEMU's
-#                              user-mode emulator, clang and its sanitizer
-#                              runtimes, the analysers, valgrind, gcovr, GNU MPFR
-#                              and xmllint
+#                              user-mode emulator, clang, its sanitizer runtimes
+#                              and LLVM's tools (llvm-addr2line reads clang's
+#                              debug information), the analysers, valgrind,
+#                              gcovr, GNU MPFR and xmllint
 set -euo pipefail
 
 what=${1:-all}
@@ -16,7 +17,7 @@ case "$what" in
   native) ;;
   windows) packages+=(g++-mingw-w64-i686 zip unzip) ;;
   all) packages+=(g++-mingw-w64-i686 zip unzip wine wine32:i386 qemu-user libmpfr-dev clang
-                  libclang-rt-14-dev clang-tidy cppcheck valgrind gcovr libxml2-utils) ;;
+                  libclang-rt-14-dev llvm-14 clang-tidy cppcheck valgrind gcovr libxml2-utils) ;;
   *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
 esac
 

@@ -215,10 +215,23 @@ TEST(HarnessEndToEndTableTest, EveryKindOfDriverHasAnEmulatedRun) {
   EXPECT_EQ(e2e::DriversNotRun("emulated"), std::vector<std::string>{});
 }
 
-TEST_F(EmulatedTest, WindowsFaultLocationPointsAtTheDetectingCode) {
-  e2e::ExpectFaultLocations(
-      [](const e2e::Case& c) { return RunEmulated(c, "486", Load::kElsewhere); },
+class EmulatedFaultTest : public ::testing::TestWithParam<e2e::FaultSite> {
+ protected:
+  void SetUp() override { RequireEmulator(); }
+};
+
+TEST_P(EmulatedFaultTest, WindowsProgramReportsTheCheckThatDetectedIt) {
+  e2e::ExpectFaultAt(
+      GetParam(), [](const e2e::Case& c) { return RunEmulated(c, "486", Load::kElsewhere); },
       WAVRIX_MINGW_TOOLS "addr2line", kExe);
+}
+
+INSTANTIATE_TEST_SUITE_P(I486LoadedElsewhere, EmulatedFaultTest,
+                         ::testing::ValuesIn(e2e::FaultSites()), e2e::ParamName());
+
+TEST_F(EmulatedTest, EachFaultReportsALocationOfItsOwn) {
+  e2e::ExpectDistinctFaultLocations(
+      [](const e2e::Case& c) { return RunEmulated(c, "486", Load::kElsewhere); });
 }
 
 // The emulator and the exe runner are tools of the tests; their own checks

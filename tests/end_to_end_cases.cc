@@ -1,6 +1,7 @@
 #include "tests/end_to_end_cases.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -363,75 +364,6 @@ std::vector<std::string> CardEnv(const Case& c, const Driver& driver) {
   return env;
 }
 
-namespace {
-
-struct LocationCase {
-  const char* argument;
-  // The code at the reported offset: its file, or its function where the
-  // compiler keeps no line for it.
-  const char* source;
-  const char* function;
-};
-const LocationCase kLocationCases[] = {
-    // the rounding to 64 bits
-    {"1e19", "app/frequency_command.cc", "app::RunFrequencyCommand"},
-    // the store of the MHz product
-    {"-1e303", "app/frequency_command.cc", "app::RunFrequencyCommand"},
-    // the store of the reading
-    {"1e400", "app/frequency_command.cc", "app::RunFrequencyCommand"},
-    // scaling while reading
-    {"1e5119", "app/decimal.cc", "decimal::"},
-};
-
-uint32_t ReportedOffset(const std::string& text) {
-  std::smatch match;
-  if (!std::regex_search(text, match, std::regex("Runtime error \\d+ at ([0-9A-F]{8})"))) {
-    ADD_FAILURE() << "no fault report in: " << text.substr(0, 500);
-    return 0;
-  }
-  return static_cast<uint32_t>(std::stoul(match[1].str(), nullptr, 16));
-}
-
-}  // namespace
-
-void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
-                          const std::string& image) {
-  // Only the debug information names the code; a Release build has none.
-  const std::string objdump = std::regex_replace(addr2line, std::regex("addr2line$"), "objdump");
-  const std::string sections = testproc::Capture(objdump + " -h " + image);
-  ASSERT_FALSE(sections.empty()) << objdump << " cannot read " << image;
-  if (sections.find(" .debug_info ") == std::string::npos) {
-    GTEST_SKIP() << image << " has no debug information to name its code by (a Release build);"
-                 << " RelWithDebInfo and Debug builds have it";
-  }
-  // The debug information is laid out for the base a Windows image was linked
-  // for; a position-independent Linux program's counts from 0.
-  std::smatch match;
-  const std::string header = testproc::Capture(objdump + " -p " + image);
-  const uint64_t imageBase =
-      std::regex_search(header, match, std::regex(R"(ImageBase\s+([0-9a-fA-F]+))"))
-          ? std::stoull(match[1].str(), nullptr, 16)
-          : 0;
-  for (const LocationCase& l : kLocationCases) {
-    SCOPED_TRACE(l.argument);
-    Case c;
-    c.commandLine = std::string("wavrix.exe ") + l.argument;
-    c.argument = l.argument;
-    const Seen seen = run(c);
-    ASSERT_EQ(seen.messages.size(), 1u) << seen.raw.substr(0, 2000);
-    // The names of the function (and the functions inlined there) at the
-    // offset, from the build's own debug information.
-    char address[32];
-    std::snprintf(
-        address, sizeof address, "0x%llx",
-        static_cast<unsigned long long>(imageBase + ReportedOffset(seen.messages[0].text)));
-    const std::string code = testproc::Capture(addr2line + " -f -i -C -e " + image + " " + address);
-    EXPECT_TRUE(code.find(l.source) != std::string::npos ||
-                code.find(l.function) != std::string::npos)
-        << code;
-  }
-}
-
 const std::vector<Case>& TheCases() {
   static const std::vector<Case> cases = Cases();
   return cases;
@@ -501,6 +433,133 @@ std::string Shown(const std::string& commandLine) {
     shown += " (" + std::to_string(commandLine.size()) + " characters)";
   }
   return shown;
+}
+
+const std::vector<FaultSite>& FaultSites() {
+  static const std::vector<FaultSite> sites = {
+      {"RoundingTo64Bits", "1e19", "faults::RoundToInt64(Frequency, rounded)"},
+      {"StoreOfTheMHzProduct", "-1e303", "faults::StoreDouble(hz, Frequency)"},
+      {"StoreOfTheReading", "1e400", "faults::StoreDouble(reading.value, Frequency)"},
+      {"ScalingWhileReading", "1e5119", "faults::Multiply(value, power)"},
+  };
+  return sites;
+}
+
+namespace {
+
+Case FaultCase(const FaultSite& site) {
+  Case c;
+  c.name = site.name;
+  c.commandLine = "wavrix.exe " + site.argument;
+  c.argument = site.argument;
+  return c;
+}
+
+// The location the one report of `seen` gives, an offset into the image.
+std::optional<uint32_t> ReportedOffset(const Seen& seen) {
+  std::smatch match;
+  if (seen.messages.size() != 1 ||
+      !std::regex_search(seen.messages[0].text, match,
+                         std::regex("Runtime error \\d+ at ([0-9A-F]{8})"))) {
+    ADD_FAILURE() << "no fault report in: " << seen.raw.substr(0, 2000);
+    return std::nullopt;
+  }
+  return static_cast<uint32_t>(std::stoul(match[1].str(), nullptr, 16));
+}
+
+// The file under the source folder that the debug information names by
+// `path`: absolute for the Linux build, relative to a build folder for the
+// Windows one, whose paths are mapped. The longest tail of the path that is a
+// file there.
+std::string SourceFile(const std::string& path) {
+  const std::string root = WAVRIX_SOURCE_DIR;
+  for (size_t from = 0; from < path.size();) {
+    const std::string candidate = root + "/" + path.substr(from);
+    if (struct stat st{}; stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      return candidate;
+    }
+    const size_t slash = path.find('/', from);
+    if (slash == std::string::npos) {
+      break;
+    }
+    from = slash + 1;
+  }
+  return "";
+}
+
+std::string SourceLine(const std::string& file, unsigned number) {
+  std::istringstream lines(testproc::ReadFile(file));
+  std::string line;
+  for (unsigned i = 0; i < number && std::getline(lines, line); ++i) {
+  }
+  return line;
+}
+
+}  // namespace
+
+void ExpectFaultAt(const FaultSite& site, const std::function<Seen(const Case&)>& run,
+                   const std::string& addr2line, const std::string& image) {
+  // Only the debug information names the code; a Release build has none.
+  const std::string objdump =
+      std::regex_replace(addr2line, std::regex("addr2line(-[0-9]+)?$"), "objdump$1");
+  const std::string sections = testproc::Capture(objdump + " -h " + image);
+  ASSERT_FALSE(sections.empty()) << objdump << " cannot read " << image;
+  if (sections.find(" .debug_info ") == std::string::npos) {
+    GTEST_SKIP() << image << " has no debug information to name its code by (a Release build);"
+                 << " RelWithDebInfo and Debug builds have it";
+  }
+  // The debug information is laid out for the base a Windows image was linked
+  // for; a position-independent Linux program's counts from 0.
+  std::smatch match;
+  const std::string header = testproc::Capture(objdump + " -p " + image);
+  const uint64_t imageBase =
+      std::regex_search(header, match, std::regex(R"(ImageBase\s+([0-9a-fA-F]+))"))
+          ? std::stoull(match[1].str(), nullptr, 16)
+          : 0;
+  const std::optional<uint32_t> offset = ReportedOffset(run(FaultCase(site)));
+  ASSERT_TRUE(offset.has_value());
+  ASSERT_GT(*offset, 0u);
+  // The location is where faults::Detect returns to, the instruction after
+  // the call; like a debugger naming a caller's line, look up the byte before
+  // it, inside the call. The instruction after may belong to the next line.
+  char address[32];
+  std::snprintf(address, sizeof address, "0x%llx",
+                static_cast<unsigned long long>(imageBase + *offset - 1));
+  // One "FILE:LINE" for the code there, then one for each function it is
+  // inlined into, outwards.
+  const std::string frames = testproc::Capture(addr2line + " -i -e " + image + " " + address);
+  std::istringstream lines(frames);
+  const std::regex frame(R"(^(.+):(\d+)( \(discriminator \d+\))?$)");
+  std::string shown;
+  bool found = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (!std::regex_match(line, match, frame)) {
+      shown += line + "\n";
+      continue;
+    }
+    const std::string file = SourceFile(match[1].str());
+    const std::string code =
+        file.empty() ? "" : SourceLine(file, static_cast<unsigned>(std::stoul(match[2].str())));
+    shown += line + ": " + (file.empty() ? "(not in the sources)" : code) + "\n";
+    found = found || code.find(site.code) != std::string::npos;
+  }
+  EXPECT_TRUE(found) << "the fault of " << site.argument << " is reported at offset " << std::hex
+                     << *offset << " (looked up at " << address << "), not at " << site.code
+                     << ":\n"
+                     << shown;
+}
+
+void ExpectDistinctFaultLocations(const std::function<Seen(const Case&)>& run) {
+  std::vector<uint32_t> offsets;
+  for (const FaultSite& site : FaultSites()) {
+    const std::optional<uint32_t> offset = ReportedOffset(run(FaultCase(site)));
+    ASSERT_TRUE(offset.has_value()) << site.argument;
+    for (size_t i = 0; i < offsets.size(); ++i) {
+      EXPECT_NE(*offset, offsets[i])
+          << site.argument << " is reported where " << FaultSites()[i].argument << " is";
+    }
+    offsets.push_back(*offset);
+  }
 }
 
 }  // namespace e2e

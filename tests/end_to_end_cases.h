@@ -1,8 +1,9 @@
 // The end-to-end cases: one table that every run of the programs goes
 // through, the Linux program with its argument, the Windows program with an
 // exact command line (under Wine, and on emulated processors), and all must
-// give these results; how a run is held to them; and each row as a test of
-// its own, named by the row.
+// give these results; how a run is held to them; each row as a test of its
+// own, named by the row; and the faults whose reported location must be the
+// check that detected them.
 #ifndef WAVRIX_TESTS_END_TO_END_CASES_H_
 #define WAVRIX_TESTS_END_TO_END_CASES_H_
 
@@ -88,12 +89,6 @@ using traffic::TracedCalls;
 /// entries.
 std::vector<std::string> CardEnv(const Case& c, const Driver& driver = kBareDriver);
 
-/// Runs each argument that ends in a fault report with `run`, and checks with
-/// binutils' `addr2line` over `image` that the reported offset, taken from
-/// the image's base, lies in the code that detected the fault.
-void ExpectFaultLocations(const std::function<Seen(const Case&)>& run, const std::string& addr2line,
-                          const std::string& image);
-
 /// The kind of driver in Drivers() with `traits`, for an instantiation of the
 /// table of its own in the runs named `runs`; without one the test program
 /// stops as it starts, saying so. The lookup is kept for DriversNotRun.
@@ -135,15 +130,45 @@ void PrintTo(const Row<Run>& row, std::ostream* os) {
   *os << Shown(row.c->commandLine);
 }
 
-/// Names each test of a row by the row. GoogleTest stops the test program as
-/// it starts on a name that is not letters, digits and underscores, or that
-/// one instantiation uses twice; nothing renames it.
+/// A fault the program must detect, and the check that must detect it: the
+/// call that makes the check, as it stands on its line in the source.
+struct FaultSite {
+  std::string name;  ///< its test's name, as a row's
+  std::string argument;
+  std::string code;
+};
+
+const std::vector<FaultSite>& FaultSites();
+
+inline void PrintTo(const FaultSite& site, std::ostream* os) {
+  *os << site.argument;
+}
+
+/// Names each test of a row, or of a fault site, by it. GoogleTest stops the
+/// test program as it starts on a name that is not letters, digits and
+/// underscores, or that one instantiation uses twice; nothing renames it.
 struct ParamName {
   template <typename Run>
   std::string operator()(const ::testing::TestParamInfo<Row<Run>>& info) const {
     return info.param.c->name;
   }
+  std::string operator()(const ::testing::TestParamInfo<FaultSite>& info) const {
+    return info.param.name;
+  }
 };
+
+/// Runs the site's argument with `run`, and checks that the location its
+/// report gives is the site's check: the debug information of `image`, read
+/// with `addr2line` (binutils', LLVM's for a clang build, the cross one for a
+/// Windows image), puts it on a source line that holds the site's code, in
+/// the function that made the call or in one inlined into it. Skips where
+/// `image` has no debug information.
+void ExpectFaultAt(const FaultSite& site, const std::function<Seen(const Case&)>& run,
+                   const std::string& addr2line, const std::string& image);
+
+/// Runs every site's argument with `run`: each report gives a location, and no
+/// two the same.
+void ExpectDistinctFaultLocations(const std::function<Seen(const Case&)>& run);
 
 }  // namespace e2e
 

@@ -83,11 +83,17 @@ INSTANTIATE_TEST_SUITE_P(DriverLeavesTheX87Full, EndToEndRowTest,
 
 // The table's names are its tests' names: identifiers, so that a filter or a
 // ctest pattern picks one row, and unique, so that it picks only that one.
-TEST(HarnessEndToEndTableTest, NamesEachRowByAnIdentifier) {
+TEST(HarnessEndToEndTableTest, NamesEachRowAndFaultSiteByAnIdentifier) {
   std::set<std::string> names;
+  auto expectName = [&](const std::string& name) {
+    EXPECT_TRUE(std::regex_match(name, std::regex("[A-Z][A-Za-z0-9_]*"))) << name;
+    EXPECT_TRUE(names.insert(name).second) << name << " twice";
+  };
   for (const e2e::Case& c : e2e::Cases()) {
-    EXPECT_TRUE(std::regex_match(c.name, std::regex("[A-Z][A-Za-z0-9_]*"))) << c.name;
-    EXPECT_TRUE(names.insert(c.name).second) << c.name << " twice";
+    expectName(c.name);
+  }
+  for (const e2e::FaultSite& site : e2e::FaultSites()) {
+    expectName(site.name);
   }
 }
 
@@ -241,9 +247,19 @@ TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
 // The report's location is an offset into the image; the debug information of
 // the same build names the code there, and it must be the check that detected
 // the fault.
-TEST(EndToEndTest, FaultLocationPointsAtTheDetectingCode) {
-  e2e::ExpectFaultLocations([](const e2e::Case& c) { return RunNative(c); }, "addr2line",
-                            WAVRIX_EXE);
+class EndToEndFaultTest : public ::testing::TestWithParam<e2e::FaultSite> {};
+
+TEST_P(EndToEndFaultTest, LinuxProgramReportsTheCheckThatDetectedIt) {
+  e2e::ExpectFaultAt(
+      GetParam(), [](const e2e::Case& c) { return RunNative(c); }, WAVRIX_ADDR2LINE, WAVRIX_EXE);
+}
+
+INSTANTIATE_TEST_SUITE_P(BareDriver, EndToEndFaultTest, ::testing::ValuesIn(e2e::FaultSites()),
+                         e2e::ParamName());
+
+// No two checks may share a location, or the report could not tell them apart.
+TEST(EndToEndTest, EachFaultReportsALocationOfItsOwn) {
+  e2e::ExpectDistinctFaultLocations([](const e2e::Case& c) { return RunNative(c); });
 }
 
 }  // namespace

@@ -215,9 +215,22 @@ TEST(HarnessEndToEndTableTest, EveryKindOfDriverHasAWineRun) {
   EXPECT_EQ(e2e::DriversNotRun("Wine"), std::vector<std::string>{});
 }
 
-TEST_F(WineTest, WindowsFaultLocationPointsAtTheDetectingCode) {
-  e2e::ExpectFaultLocations([](const e2e::Case& c) { return RunWine(c); },
-                            WAVRIX_MINGW_TOOLS "addr2line", kBin + "/wavrix.exe");
+class WineFaultTest : public ::testing::TestWithParam<e2e::FaultSite> {
+ protected:
+  void SetUp() override { SkipWithoutWine(); }
+};
+
+TEST_P(WineFaultTest, WindowsProgramReportsTheCheckThatDetectedIt) {
+  e2e::ExpectFaultAt(
+      GetParam(), [](const e2e::Case& c) { return RunWine(c); }, WAVRIX_MINGW_TOOLS "addr2line",
+      kBin + "/wavrix.exe");
+}
+
+INSTANTIATE_TEST_SUITE_P(CurrentWindows, WineFaultTest, ::testing::ValuesIn(e2e::FaultSites()),
+                         e2e::ParamName());
+
+TEST_F(WineTest, EachFaultReportsALocationOfItsOwn) {
+  e2e::ExpectDistinctFaultLocations([](const e2e::Case& c) { return RunWine(c); });
 }
 
 // The unit tests built for Windows, so that both builds read numbers and
