@@ -89,15 +89,15 @@ std::string Unescape(const std::string& quoted) {
 
 // The program run by the runner with the exact command line; the runner
 // writes every MessageBoxA and Sleep on standard error.
-e2e::Seen RunEmulated(const e2e::Case& c, const std::string& cpu, Load load,
-                      Convention convention = Convention::kStdcall,
-                      const e2e::Driver& driver = e2e::kBareDriver) {
+traffic::Seen RunEmulated(const e2e::Case& c, const std::string& cpu, Load load,
+                          Convention convention = Convention::kStdcall,
+                          const e2e::Driver& driver = e2e::kBareDriver) {
   const std::string dir = e2e::MakeTempDir();
   std::vector<std::string> env = e2e::CardEnv(c, driver);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   const testproc::Result result = RunOn(cpu, kExe, c.commandLine, env, dir, load, convention);
 
-  e2e::Seen seen = e2e::SeenOf(result);
+  traffic::Seen seen = e2e::SeenOf(result);
   seen.waitsSeen = true;
   const std::regex messageBox(
       R"re(^runner: MessageBoxA\(([0-9A-F]{8}), "((?:[^"\\]|\\.)*)", "((?:[^"\\]|\\.)*)", ([0-9A-F]{8})\) = 1$)re");
@@ -113,7 +113,7 @@ e2e::Seen RunEmulated(const e2e::Case& c, const std::string& cpu, Load load,
       seen.waits.push_back(static_cast<uint32_t>(std::stoul(match[1])));
     }
   }
-  seen.calls = e2e::TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
+  seen.calls = traffic::TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
   return seen;
 }
 
@@ -169,8 +169,9 @@ class EmulatedRowTest : public ::testing::TestWithParam<e2e::Row<EmulatedRun>> {
 
 TEST_P(EmulatedRowTest, WindowsProgram) {
   const EmulatedRun& run = GetParam().run;
-  e2e::ExpectSeen(*GetParam().c,
-                  RunEmulated(*GetParam().c, run.cpu, run.load, run.convention, *run.driver), true);
+  traffic::ExpectSeen(*GetParam().c,
+                      RunEmulated(*GetParam().c, run.cpu, run.load, run.convention, *run.driver),
+                      true);
 }
 
 INSTANTIATE_TEST_SUITE_P(I486, EmulatedRowTest, ::testing::ValuesIn(e2e::RowsFor(EmulatedRun{})),

@@ -22,7 +22,7 @@
 namespace e2e {
 
 using traffic::Message;
-using traffic::Seen;
+using traffic::Seen;  // in the cases and their runs below
 
 /// The simulated card a case runs against; a row names only what differs
 /// from the default card.
@@ -67,23 +67,15 @@ inline const Driver kBareDriver{"bare driver", "", false};
 
 /// One driver for each thing a driver may do that the program must survive:
 /// store a whole word for a byte read, read byte arguments as whole slots,
-/// leave all eight x87 registers in use after its set-up.
+/// leave all eight x87 registers in use after every call.
 const std::vector<Driver>& Drivers();
 
 /// What a finished run showed by itself: its exit code and output. Its
 /// messages, bus calls and waits are each run's own to read.
 Seen SeenOf(const testproc::Result& result);
 
-/// Holds a run to its case (traffic::ExpectSeen).
-inline void ExpectSeen(const Case& c, const Seen& seen, bool checkStyle) {
-  SCOPED_TRACE(c.name);
-  traffic::ExpectSeen(c, seen, checkStyle);
-}
-
 /// A new directory of its own for one run.
 std::string MakeTempDir();
-
-using traffic::TracedCalls;
 
 /// The simulated card's settings for the case under `driver`, as environment
 /// entries.

@@ -24,11 +24,11 @@
 namespace {
 
 using e2e::MakeTempDir;
-using e2e::TracedCalls;
+using traffic::TracedCalls;
 
 // The Linux program: argv[1] as given; each message is a line
 // "CAPTION: TEXT" on standard error.
-e2e::Seen RunNative(const e2e::Case& c, const e2e::Driver& driver = e2e::kBareDriver) {
+traffic::Seen RunNative(const e2e::Case& c, const e2e::Driver& driver = e2e::kBareDriver) {
   const std::string dir = MakeTempDir();
   std::vector<std::string> argv = {WAVRIX_EXE};
   if (c.argument) {
@@ -38,14 +38,15 @@ e2e::Seen RunNative(const e2e::Case& c, const e2e::Driver& driver = e2e::kBareDr
   env.push_back("WAVRIX_SIM_TRACE=" + dir + "/trace.txt");
   const testproc::Result result = testproc::Run(argv, env, dir);
 
-  e2e::Seen seen = e2e::SeenOf(result);
+  traffic::Seen seen = e2e::SeenOf(result);
   std::istringstream lines(result.err);
   std::string line;
   while (std::getline(lines, line)) {
     const size_t colon = line.find(": ");
-    seen.messages.push_back(colon == std::string::npos
-                                ? e2e::Message{"", line, 0}
-                                : e2e::Message{line.substr(0, colon), line.substr(colon + 2), 0});
+    seen.messages.push_back(
+        colon == std::string::npos
+            ? traffic::Message{"", line, 0}
+            : traffic::Message{line.substr(0, colon), line.substr(colon + 2), 0});
   }
   seen.calls = TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
   return seen;
@@ -60,7 +61,7 @@ struct LinuxRun {
 class EndToEndRowTest : public ::testing::TestWithParam<e2e::Row<LinuxRun>> {};
 
 TEST_P(EndToEndRowTest, LinuxProgram) {
-  e2e::ExpectSeen(*GetParam().c, RunNative(*GetParam().c, *GetParam().run.driver), false);
+  traffic::ExpectSeen(*GetParam().c, RunNative(*GetParam().c, *GetParam().run.driver), false);
 }
 
 INSTANTIATE_TEST_SUITE_P(BareDriver, EndToEndRowTest,

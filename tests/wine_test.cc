@@ -106,7 +106,7 @@ struct Setting {
 // For Windows 98 the program runs as a copy named wavrix98.exe, which the
 // tests' Wine prefix presents with that version (its AppDefaults); for the
 // cdecl driver, as a copy beside that DLL.
-e2e::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
+traffic::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
   const std::string dir = e2e::MakeTempDir();
   std::string exe = kBin + "/wavrix.exe";
   if (setting.windows == Presented::kWindows98 || setting.convention == Convention::kCdecl) {
@@ -128,7 +128,7 @@ e2e::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
                      WindowsPath(exe), "command-line"},
                     env, dir);
 
-  e2e::Seen seen = e2e::SeenOf(result);
+  traffic::Seen seen = e2e::SeenOf(result);
   seen.waitsSeen = true;
   const std::regex messageBox(
       R"re(Call user32\.MessageBoxA\(([0-9a-f]{8}),[0-9a-f]{8} "((?:[^"\\]|\\.)*)",[0-9a-f]{8} "((?:[^"\\]|\\.)*)",([0-9a-f]{8})\))re");
@@ -170,7 +170,7 @@ e2e::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
   } else {
     EXPECT_NE(presented.find("platform 2"), std::string::npos) << presented;
   }
-  seen.calls = e2e::TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
+  seen.calls = traffic::TracedCalls(testproc::ReadFile(dir + "/trace.txt"));
   return seen;
 }
 
@@ -180,7 +180,7 @@ class WineRowTest : public ::testing::TestWithParam<e2e::Row<Setting>> {
 };
 
 TEST_P(WineRowTest, WindowsProgram) {
-  e2e::ExpectSeen(*GetParam().c, RunWine(*GetParam().c, GetParam().run), true);
+  traffic::ExpectSeen(*GetParam().c, RunWine(*GetParam().c, GetParam().run), true);
 }
 
 INSTANTIATE_TEST_SUITE_P(CurrentWindows, WineRowTest, ::testing::ValuesIn(e2e::RowsFor(Setting{})),
