@@ -11,10 +11,8 @@
 #include <sstream>
 #include <utility>
 
-#include "app/faults.h"
 #include "app/messages.h"
 #include "gtest/gtest.h"
-#include "platform/platform.h"
 #include "tests/process.h"
 
 namespace e2e {
@@ -457,14 +455,14 @@ Case FaultCase(const FaultSite& site) {
 
 // The location the one report of `seen` gives, an offset into the image.
 std::optional<uint32_t> ReportedOffset(const Seen& seen) {
-  std::smatch match;
-  if (seen.messages.size() != 1 ||
-      !std::regex_search(seen.messages[0].text, match,
-                         std::regex("Runtime error \\d+ at ([0-9A-F]{8})"))) {
+  if (seen.messages.size() != 1 || seen.messages[0].caption != messages::FatalCaption ||
+      seen.messages[0].text.size() != sizeof messages::FatalTemplate - 1) {
     ADD_FAILURE() << "no fault report in: " << seen.raw.substr(0, 2000);
     return std::nullopt;
   }
-  return static_cast<uint32_t>(std::stoul(match[1].str(), nullptr, 16));
+  return static_cast<uint32_t>(std::stoul(
+      seen.messages[0].text.substr(messages::FatalLocationAt, messages::FatalLocationDigits),
+      nullptr, 16));
 }
 
 // The file under the source folder that the debug information names by
