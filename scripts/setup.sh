@@ -4,38 +4,124 @@
 #   scripts/setup.sh native    the Linux build
 #   scripts/setup.sh windows   the Linux build, the Windows cross build and
 #                              zip/unzip for the release archive
-#   scripts/setup.sh all       everything the full test run uses: Wine, QEMU's
+#   scripts/setup.sh all       everything the full test run uses: QEMU's
 #                              user-mode emulator, clang, its sanitizer runtimes
 #                              and LLVM's tools (llvm-addr2line reads clang's
 #                              debug information), the analysers, valgrind,
-#                              gcovr, GNU MPFR and xmllint
+#                              gcovr, GNU MPFR and xmllint; and Wine, where
+#                              this machine's kernel runs 32-bit programs
+#
+# A package is needed or optional. A needed one that does not install stops
+# the set-up, named with apt's reason. Wine is optional: only its own tests use
+# it, and they skip without it, saying so; where it does not install, one line
+# names it and the set-up goes on. A package index that fails to download (a
+# mirror caught mid-sync) is named in one line, and the install goes on from
+# the indexes that did.
 set -euo pipefail
 
 what=${1:-all}
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev zlib1g-dev)
+needed=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev
+        zlib1g-dev)
+optional=()
 case "$what" in
   native) ;;
-  windows) packages+=(g++-mingw-w64-i686 zip unzip) ;;
-  all) packages+=(g++-mingw-w64-i686 zip unzip wine wine32:i386 qemu-user libmpfr-dev clang
-                  libclang-rt-14-dev llvm-14 clang-tidy cppcheck valgrind gcovr libxml2-utils) ;;
+  windows) needed+=(g++-mingw-w64-i686 zip unzip) ;;
+  all) needed+=(g++-mingw-w64-i686 zip unzip qemu-user libmpfr-dev clang libclang-rt-14-dev
+                llvm-14 clang-tidy cppcheck valgrind gcovr libxml2-utils)
+       optional+=(wine wine32:i386) ;;
   *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
 esac
 
+root=$(cd "$(dirname "$0")/.." && pwd)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 
-# Wine runs the 32-bit Windows program with its 32-bit half.
-if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+# Whether this machine's kernel runs 32-bit x86 programs, found by running
+# one: 92 bytes of ELF, a header, one segment and `exit(42)` through int 0x80.
+# A kernel without 32-bit support refuses to start it.
+# WAVRIX_TEST_NO_32BIT=1 makes the answer no, as it does for the tests.
+kernel_runs_32bit() {
+  [ "${WAVRIX_TEST_NO_32BIT:-}" != 1 ] || return 1
+  local elf dir status=0
+  elf='\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08'
+  elf+='\x34\0\0\0\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0'
+  elf+='\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08\x5c\0\0\0\x5c\0\0\0\x05\0\0\0'
+  elf+='\0\x10\0\0\x6a\x2a\x5b\x6a\x01\x58\xcd\x80'
+  # In the build folder, which must allow running programs anyway.
+  mkdir -p "$root/build"
+  dir=$(mktemp -d "$root/build/probe32.XXXXXX")
+  printf '%b' "$elf" >"$dir/probe"
+  chmod +x "$dir/probe"
+  "$dir/probe" 2>/dev/null || status=$?
+  rm -rf "$dir"
+  [ "$status" -eq 42 ]
+}
+
+# Wine runs the 32-bit Windows program with 32-bit Linux code, and comes with
+# the i386 architecture; a kernel that cannot run such code gets neither.
+added_i386=""
+if [ ${#optional[@]} -gt 0 ]; then
+  if ! kernel_runs_32bit; then
+    echo "setup: Wine left out, its tests skip: this machine's kernel runs no 32-bit programs" \
+      "(the Windows program still runs on the emulated i486 and Pentium)"
+    optional=()
+  elif ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
+    $sudo dpkg --add-architecture i386
+    added_i386=1
+    # Kept without Wine, its indexes would make every later update fetch
+    # them, and meet any fault of the mirror's there again.
+    trap '[ -z "$added_i386" ] || $sudo dpkg --remove-architecture i386 2>/dev/null || true' EXIT
+  fi
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  $sudo apt-get update -qq
-  # With recommends, as the Wine tests were proven with them.
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+# The packages among the arguments that are not installed.
+not_installed() {
+  local p
+  for p in "$@"; do
+    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = "install ok installed" ] || echo "$p"
+  done
+}
+mapfile -t missing_needed < <(not_installed "${needed[@]}")
+mapfile -t missing_optional < <(not_installed "${optional[@]}")
+if [ ${#missing_needed[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ]; then
+  exit 0
+fi
+
+# Installs the packages given, with recommends (the Wine tests were proven
+# with them). On failure, prints apt's errors on one line and returns non-zero.
+apt_install() {
+  local log status=0
+  log=$(DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" 2>&1) || status=$?
+  [ "$status" -ne 0 ] || return 0
+  grep '^E: ' <<<"$log" | sed 's/^E: //' | paste -sd ' ' -
+  return "$status"
+}
+
+missing=("${missing_needed[@]}" "${missing_optional[@]}")
+echo "setup: installing ${missing[*]}"
+update_log=$($sudo apt-get update -qq 2>&1) || {
+  failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$update_log" | paste -sd ' ' -)
+  echo "setup: going on without the package indexes that failed to download:" \
+    "${failed:-$(grep -m 1 '^E: ' <<<"$update_log")}"
+}
+
+if [ ${#missing_needed[@]} -gt 0 ] && ! apt_install "${missing_needed[@]}" >/dev/null; then
+  # One at a time, to name each that cannot be had and install the rest.
+  cannot=0
+  for p in "${missing_needed[@]}"; do
+    reason=$(apt_install "$p") || {
+      echo "setup: cannot install $p, which the build and tests need: $reason" >&2
+      cannot=1
+    }
+  done
+  [ "$cannot" -eq 0 ] || exit 1
+fi
+
+if [ ${#missing_optional[@]} -gt 0 ]; then
+  if reason=$(apt_install "${missing_optional[@]}"); then
+    added_i386=""
+  else
+    echo "setup: Wine left out, its tests skip: apt cannot install ${missing_optional[*]}" \
+      "($reason); scripts/setup.sh all tries again"
+  fi
 fi
