@@ -10,7 +10,8 @@
 #   valgrind memcheck on the end-to-end paths,
 #   and last the full suite: unit, end-to-end, the MPFR check of the number
 #   reader, the Windows program on an emulated i486 and Pentium, and under
-#   Wine where this machine's kernel runs 32-bit programs.
+#   Wine where the set-up could install it (the kernel runs 32-bit programs
+#   and the mirror has it); the last lines list every test skipped and why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh all
