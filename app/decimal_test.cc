@@ -83,17 +83,26 @@ TEST(ParseDecimalTest, ReadsValuesAndFailurePositions) {
 }
 
 TEST(ParseDecimalTest, AccumulatesDigitByDigitNotCorrectlyRounded) {
-  // 20 nines pass 2^64, so each step value * 10 + 9 rounds on its own; the
-  // result is the step-by-step value, which a correctly rounded conversion
-  // would not give.
-  long double expected = 0.0L;
-  for (int i = 0; i < 20; ++i) {
-    expected = expected * 10.0L;
-    expected = expected + 9.0L;
+  // Past 2^64 each step of value x 10 + digit rounds on its own, and two
+  // roundings can miss the nearest value. 12345678901234567890 x 10 lies
+  // midway between two neighbours 8 apart, ...896 and ...904, and goes to the
+  // even ...896; + 1 rounds back to ...896, while ...901 itself is nearest
+  // ...904. A point changes nothing (the fraction's digits go on in the same
+  // way), and the division by the exact 10^11 keeps the unit lost.
+  struct Case {
+    const char* text;
+    long double digitByDigit;      // the reader's value, worked out apart from it
+    long double correctlyRounded;  // the extended value nearest the text
+  };
+  const Case cases[] = {
+      {"123456789012345678901", 0x1.ac53a7e04bcd9b0cp+66L, 0x1.ac53a7e04bcd9b0ep+66L},
+      {"1234567890.12345678901", 0x1.26580b487e6b74dcp+30L, 0x1.26580b487e6b74dep+30L},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_FALSE(SameBits(c.digitByDigit, c.correctlyRounded)) << "the row tells nothing apart";
+    EXPECT_TRUE(SameBits(ParseDecimal(c.text).value, c.digitByDigit));
   }
-  EXPECT_TRUE(SameBits(ParseDecimal("99999999999999999999").value, expected));
-  // Then scaled by 10^-17 as one division.
-  EXPECT_TRUE(SameBits(ParseDecimal("999.99999999999999999").value, expected / 1e17L));
 }
 
 TEST(ParseDecimalTest, ScalesThroughTheThreeTables) {
