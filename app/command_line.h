@@ -2,9 +2,10 @@
 //
 // Windows hands a program its command line as one string; Wavrix splits it by
 // its own rules: blanks and control characters (codes 1..32) separate tokens,
-// an empty pair of double quotes counts as a blank, a double quote anywhere in
-// a token opens a run copied as it stands (blanks included) up to the next
-// quote, and no token is longer than MaxTokenLength characters.
+// an empty pair of double quotes where a token would start counts as a blank,
+// a double quote anywhere in a token opens a run copied as it stands (blanks
+// included) up to the next quote, and no token is longer than MaxTokenLength
+// characters.
 #ifndef WAVRIX_APP_COMMAND_LINE_H_
 #define WAVRIX_APP_COMMAND_LINE_H_
 
@@ -18,7 +19,8 @@ namespace command_line {
 inline constexpr size_t MaxTokenLength = 4096;
 
 /// One token in a buffer of its own: quotes are dropped from it, so it is not
-/// a piece of the line. Left uninitialised until a split fills it.
+/// a piece of the line. Only its text is left uninitialised until a split
+/// fills it.
 struct Token {
   char text[MaxTokenLength];
   size_t length = 0;

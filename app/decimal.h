@@ -28,8 +28,9 @@ struct Reading {
   /// The number; on failure the digits read so far as one whole number,
   /// without scale or sign.
   long double value = 0.0L;
-  /// 0 when the whole text was read, else the 1-based position of the
-  /// character where reading stopped (length + 1 for a missing character).
+  /// 0 when the whole text was read or a fault ended the reading, else the
+  /// 1-based position of the character where reading stopped (length + 1 for
+  /// a missing character).
   int32_t errorPos = 0;
   /// Set when the value overflowed the extended range while being read.
   faults::Fault fault;
@@ -37,7 +38,9 @@ struct Reading {
 
 /// Reads `text`: leading spaces, an optional sign, digits with an optional
 /// point and fraction, an optional exponent (E or e, optional sign, digits).
-/// Exponents and scales beyond the signed 32-bit range saturate.
+/// Only the exponent needs digits ("." and "e5" read as 0), but the text may
+/// not end after its spaces and sign. Exponents and scales beyond the signed
+/// 32-bit range saturate.
 Reading ParseDecimal(std::string_view text);
 
 }  // namespace decimal

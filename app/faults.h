@@ -4,7 +4,10 @@
 // invalid-operation exceptions were unmasked: the first operation that
 // overflows, and the first integer rounding that cannot fit, end the run with
 // a fatal-error report. Instead of trapping, each such operation is checked
-// right where it happens, and the check's own position in the program image is
+// right where it happens, except the number reader's runs of digits: each run
+// is checked once, at its end (CheckOverflow). No run within an argument's
+// 4096 characters can overflow; that check keeps the reader's promise for the
+// longer texts it also takes. The check's own position in the program image is
 // the location the report gives.
 #ifndef WAVRIX_APP_FAULTS_H_
 #define WAVRIX_APP_FAULTS_H_

@@ -35,7 +35,8 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
     return faults::Report(reading.fault);
   }
   // The value is stored before its error position is looked at, so a failed
-  // reading of more than 308 digits overflows here rather than being invalid.
+  // reading whose digits make a number past the double range overflows here
+  // rather than being invalid.
   if (faults::Fault fault = faults::StoreDouble(reading.value, Frequency)) {
     return faults::Report(fault);
   }

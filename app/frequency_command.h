@@ -12,9 +12,10 @@ namespace app {
 inline constexpr double MhzBelow = 1000.0;
 
 /// The main flow for the first command-line argument (none when the command
-/// line has no argument). Shows at most one message, tunes and sets the pins
-/// when the argument is a number; returns the process exit code: 0 on every
-/// path, the error number after a fatal-error report.
+/// line has no argument). Shows at most one message; for a number that gives
+/// no fault, tunes it if it lies in the band and sets the pins either way.
+/// Returns the process exit code: the error number after a fatal-error report,
+/// else 0.
 int RunFrequencyCommand(std::optional<std::string_view> argument);
 
 /// One whole run: the floating-point set-up, the card's bus set-up, the main

@@ -2,8 +2,8 @@
 // boxes, sleeping, the end of the process and the position of code inside the
 // loaded program image. Each build links one implementation (posix.cc on
 // Linux, win32.cc on Windows); tests link a recording one instead
-// (tests/in_process_card.cc). Nothing here allocates or needs a language
-// runtime.
+// (tests/in_process_card.cc). Nothing here allocates, and the Windows one
+// needs no language runtime.
 #ifndef WAVRIX_PLATFORM_PLATFORM_H_
 #define WAVRIX_PLATFORM_PLATFORM_H_
 

@@ -28,7 +28,6 @@ struct Card {
   size_t statusCount = 0;
   size_t nextStatus = 0;
   uint32_t outputEnable = 0;
-  uint32_t pinData = 0;
   int32_t pinsResult = 0;  // what SetGPDATABits returns
   bool setsControlWord = false;
   uint32_t controlWord = 0;  // the x87 control word every call leaves behind
@@ -574,12 +573,6 @@ int32_t SetGPOE(uint32_t mask) {
 
 int32_t SetGPDATABits(int32_t firstBit, int32_t lastBit, int32_t value, int32_t reserved) {
   Configure();
-  if (firstBit >= 0 && lastBit < 32 && firstBit <= lastBit) {
-    const auto width = static_cast<uint32_t>(lastBit - firstBit + 1);
-    const uint32_t field = width >= 32 ? 0xFFFFFFFFU : ((1U << width) - 1);
-    card.pinData = (card.pinData & ~(field << firstBit)) |
-                   ((static_cast<uint32_t>(value) & field) << firstBit);
-  }
   Line call = LineOf("SetGPDATABits(");
   const int32_t arguments[] = {firstBit, lastBit, value, reserved};
   for (size_t i = 0; i < 4; ++i) {

@@ -1,7 +1,7 @@
 // The simulated card: a card with an FM1216 tuner, as far as Wavrix can see.
-// It keeps the output-enable mask and the pin data, takes divider and control
-// pairs, answers status reads from a script, and traces every call. It is
-// configured only through its environment:
+// It keeps the output-enable mask and answers status reads from a script;
+// the divider, control pairs and pin data sent to it are only traced, like
+// every call. It is configured only through its environment:
 //
 //   WAVRIX_SIM_TRACE   "stderr" (or "-") traces every call to standard error;
 //                      any other value is a file to write the trace to.
@@ -34,12 +34,13 @@
 //                        leaves-x87-full    every call returns with all eight
 //                                           x87 registers in use
 //
-// With the trace on, a driver told to do any of the last three says so in a
-// line of its own ahead of the first call ("simulated card: the driver ...").
+// With the trace on, a driver given a control word or any of these three
+// traits says so in a line of its own ahead of the first call ("simulated
+// card: the driver ...").
 // A value it cannot read is named on standard error and left out.
 //
 // This is the card's whole behaviour and trace, with no C library under it,
-// so that every stand-in shares it: the card library (library.cc, as
+// so that each of its hosts shares it: the card library (library.cc, as
 // libbtvid_32.so or BTVID_32.DLL), the exe runner, which gives the Windows
 // program the nine operations itself, and the tests' card in the same
 // process (tests/in_process_card.h). Each of them supplies the few things of

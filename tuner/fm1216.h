@@ -26,8 +26,9 @@ inline constexpr uint8_t TunerI2cAddress = 0xC0;
 inline constexpr double HzPerMhz = 1000000.0;
 /// The divider counts oscillator steps of 62.5 kHz: 16 per MHz.
 inline constexpr double DividerStepsPerMhz = 16.0;
-/// The divider word is 15 bits wide; bit 15 of the first byte must stay 0,
-/// since a first byte with bit 7 set is taken as a control byte.
+/// The divider word is 15 bits wide: its bit 15 (bit 7 of the first byte
+/// sent) must stay 0, since a first byte with bit 7 set is taken as a control
+/// byte.
 inline constexpr uint16_t DividerMask = 0x7FFF;
 
 // The control byte: bit 7 is always 1 (it tells the tuner that a control byte,
