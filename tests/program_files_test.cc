@@ -111,42 +111,55 @@ class WindowsProgramFileTest : public ::testing::Test {
   }
 };
 
-// DLL name -> imported names, from the exe's import tables.
-std::map<std::string, Names> Imports(const std::string& image) {
+pe_file::Bytes BytesOf(const std::string& bytes) {
+  return pe_file::View(bytes.data(), bytes.size());
+}
+
+// The headers of the program file `image`; a failure when they are not whole.
+pe_file::Headers HeadersOf(const std::string& image) {
+  pe_file::Headers headers{};
+  const char* why = pe_file::ReadHeaders(BytesOf(image), headers);
+  EXPECT_EQ(why, nullptr) << why;
+  return headers;
+}
+
+// DLL name -> imported names (by ordinal: "#"), from the import tables of
+// the program file at `path`, as the exe runner's reader of program files
+// finds them.
+std::map<std::string, Names> Imports(const std::string& path) {
+  const std::string image = testproc::ReadFile(path);
   std::map<std::string, Names> imports;
-  std::istringstream lines(testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + image));
-  std::string line;
-  std::string dll;
-  std::smatch match;
-  const std::regex dllName(R"(^\s*DLL Name: (\S+))");
-  const std::regex member(R"(^\s+[0-9a-f]+\s+\d+\s+(\S+)$)");
-  bool inImports = false;
-  while (std::getline(lines, line)) {
-    if (line.find("The Import Tables") != std::string::npos) {
-      inImports = true;
-    } else if (inImports && line.rfind("The ", 0) == 0) {
-      inImports = false;
-    } else if (inImports && std::regex_search(line, match, dllName)) {
-      dll = match[1];
-    } else if (inImports && !dll.empty() && std::regex_search(line, match, member)) {
-      imports[dll].insert(match[1]);
-    }
-  }
+  const char* why = pe_file::WalkImports(
+      BytesOf(image), pe_file::Layout::kFile, HeadersOf(image),
+      [](void* context, const pe_file::Import& i) {
+        (*static_cast<std::map<std::string, Names>*>(context))[i.dll].insert(i.name ? i.name : "#");
+        return true;
+      },
+      &imports);
+  EXPECT_EQ(why, nullptr) << why;
   return imports;
 }
 
+// The names the export table of the program file at `path` gives.
+Names Exports(const std::string& path) {
+  const std::string image = testproc::ReadFile(path);
+  Names names;
+  const char* why = pe_file::WalkExportNames(
+      BytesOf(image), pe_file::Layout::kFile, HeadersOf(image),
+      [](void* context, const char* name) { static_cast<Names*>(context)->insert(name); }, &names);
+  EXPECT_EQ(why, nullptr) << why;
+  return names;
+}
+
 TEST_F(WindowsProgramFileTest, IsAGuiProgramForWindows400AndLater) {
-  const std::string header = testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + kExe);
-  EXPECT_NE(header.find("file format pei-i386"), std::string::npos);
-  EXPECT_NE(header.find("Subsystem\t\t00000002\t(Windows GUI)"), std::string::npos) << header;
-  for (const char* field : {"MajorSubsystemVersion\t4\n", "MinorSubsystemVersion\t0\n",
-                            "MajorOSystemVersion\t4\n", "MinorOSystemVersion\t0\n"}) {
-    EXPECT_NE(header.find(field), std::string::npos) << field;
-  }
+  const pe_file::Headers headers = HeadersOf(testproc::ReadFile(kExe));  // a 32-bit x86 image
+  EXPECT_EQ(headers.subsystem, 2) << "not a GUI program";
+  EXPECT_EQ(headers.subsystemVersion[0], 4);
+  EXPECT_EQ(headers.subsystemVersion[1], 0);
+  EXPECT_EQ(headers.osVersion[0], 4);
+  EXPECT_EQ(headers.osVersion[1], 0);
   // Dynamic base (0x40) and NX compatible (0x100), for current Windows.
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(header, match, std::regex(R"(DllCharacteristics\s+([0-9a-f]+))")));
-  EXPECT_EQ(std::stoul(match[1].str(), nullptr, 16) & 0x140, 0x140u);
+  EXPECT_EQ(headers.dllCharacteristics & 0x140, 0x140);
 }
 
 TEST_F(WindowsProgramFileTest, ImportsExactlyItsThirteenNames) {
@@ -230,23 +243,8 @@ TEST_F(WindowsProgramFileTest, IsSmallWithNoRuntimeAndNoStaticConstructors) {
 }
 
 TEST_F(WindowsProgramFileTest, SimulatedCardExportsTheNineUndecoratedNames) {
-  std::string exports =
-      testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -p " + kBin + "/BTVID_32.DLL");
-  const size_t table = exports.find("[Ordinal/Name Pointer] Table");
-  ASSERT_NE(table, std::string::npos);
-  exports = exports.substr(table, exports.find("\n\n", table) - table);
-  Names names;
-  std::smatch match;
-  const std::regex entry(R"(\[\s*\d+\] (\S+))");
-  for (auto it = exports.cbegin(); std::regex_search(it, exports.cend(), match, entry);
-       it = match.suffix().first) {
-    names.insert(match[1]);
-  }
-  EXPECT_EQ(names, kCardOperations);
-}
-
-pe_file::Bytes BytesOf(const std::string& bytes) {
-  return pe_file::View(bytes.data(), bytes.size());
+  EXPECT_EQ(Exports(kBin + "/BTVID_32.DLL"), kCardOperations);
+  EXPECT_EQ(Exports(kBin + "/cdecl/BTVID_32.DLL"), kCardOperations);
 }
 
 // The little-endian value of the `width` bytes at `at`; a failure when they
@@ -398,11 +396,7 @@ TEST_F(WindowsProgramFileTest, IsDatedByTheLastCommit) {
     }
     expected.pop_back();  // the newline
   }
-  const std::string image = testproc::ReadFile(kExe);
-  pe_file::Headers headers{};
-  const char* why = pe_file::ReadHeaders(BytesOf(image), headers);
-  ASSERT_EQ(why, nullptr) << why;
-  EXPECT_EQ(std::to_string(headers.timeStamp), expected)
+  EXPECT_EQ(std::to_string(HeadersOf(testproc::ReadFile(kExe)).timeStamp), expected)
       << "a build after the last commit dates the exe by it";
 }
 

@@ -77,6 +77,14 @@ const char* ReadHeaders(const Bytes& file, Headers& h) {
     return "not a 32-bit x86 image";
   }
   uint32_t directoryCount = 0;
+  // Each of these 16-bit fields at its offset in the optional header.
+  struct Half {
+    uint32_t offset;
+    uint16_t& field;
+  };
+  const Half halves[] = {{40, h.osVersion[0]},        {42, h.osVersion[1]},
+                         {48, h.subsystemVersion[0]}, {50, h.subsystemVersion[1]},
+                         {68, h.subsystem},           {70, h.dllCharacteristics}};
   if (optionalSize < 96 || !Read(file, optional + 16, 4, h.entry) ||
       !Read(file, optional + 28, 4, h.imageBase) ||
       !Read(file, optional + 32, 4, h.sectionAlignment) ||
@@ -84,6 +92,11 @@ const char* ReadHeaders(const Bytes& file, Headers& h) {
       !Read(file, optional + 72, 4, h.stackReserve) ||
       !Read(file, optional + 92, 4, directoryCount)) {
     return "its optional header is cut short";
+  }
+  for (const Half& half : halves) {
+    uint32_t value = 0;
+    (void)Read(file, optional + half.offset, 2, value);  // within the 96 bytes read above
+    half.field = static_cast<uint16_t>(value);
   }
   if (directoryCount > 16 || optionalSize < 96 + 8 * directoryCount) {
     return "its data directories do not fit its optional header";
@@ -119,22 +132,139 @@ bool SectionAt(const Bytes& file, const Headers& h, uint32_t i, Section& section
   return true;
 }
 
-bool OffsetOf(const Bytes& file, const Headers& h, uint32_t rva, uint32_t length,
-              uint32_t& offset) {
+namespace {
+
+// The bytes from image address `rva` to the end of what holds it: in a file,
+// the file data of its section, up to the end of the file; in a mapped image,
+// the rest of the image. False when nothing holds it.
+bool From(const Bytes& bytes, Layout layout, const Headers& h, uint32_t rva, Bytes& rest) {
+  if (layout == Layout::kMapped) {
+    if (rva > bytes.size) {
+      return false;
+    }
+    rest = Bytes{bytes.data + rva, bytes.size - rva};
+    return true;
+  }
   Section section{};
-  for (uint32_t i = 0; SectionAt(file, h, i, section); ++i) {
+  for (uint32_t i = 0; SectionAt(bytes, h, i, section); ++i) {
     if (rva < section.address || rva - section.address >= section.copied) {
       continue;
     }
     const uint32_t into = rva - section.address;
-    if (length > section.copied - into || section.rawOffset > 0xFFFFFFFF - into ||
-        !Within(file, section.rawOffset + into, length)) {
+    if (section.rawOffset > bytes.size || into > bytes.size - section.rawOffset) {
       return false;
     }
-    offset = section.rawOffset + into;
+    const uint32_t at = section.rawOffset + into;
+    const uint32_t inSection = section.copied - into;
+    rest = Bytes{bytes.data + at, inSection < bytes.size - at ? inSection : bytes.size - at};
     return true;
   }
   return false;
+}
+
+// The zero-terminated name at image address `rva`, or null when it does not
+// end within what holds it.
+const char* NameAtAddress(const Bytes& bytes, Layout layout, const Headers& h, uint32_t rva) {
+  Bytes rest{};
+  return From(bytes, layout, h, rva, rest) ? NameAt(rest, 0) : nullptr;
+}
+
+}  // namespace
+
+bool OffsetOf(const Bytes& file, const Headers& h, uint32_t rva, uint32_t length,
+              uint32_t& offset) {
+  Bytes rest{};
+  if (!From(file, Layout::kFile, h, rva, rest) || length > rest.size) {
+    return false;
+  }
+  offset = static_cast<uint32_t>(rest.data - file.data);
+  return true;
+}
+
+const char* WalkImports(const Bytes& bytes, Layout layout, const Headers& h, ImportTaker take,
+                        void* context) {
+  constexpr uint32_t kDescriptorBytes = 20;
+  constexpr uint32_t kOrdinalFlag = 0x80000000;
+  Bytes descriptors{};
+  if (h.directory[kImportDirectory][1] == 0) {
+    return nullptr;
+  }
+  if (!From(bytes, layout, h, h.directory[kImportDirectory][0], descriptors)) {
+    return "its import table lies outside the image";
+  }
+  // The table ends with a descriptor that names no DLL and no slots.
+  for (uint32_t d = 0;; d += kDescriptorBytes) {
+    uint32_t lookup = 0;
+    uint32_t nameAt = 0;
+    uint32_t slots = 0;
+    if (!Read(descriptors, d, 4, lookup) || !Read(descriptors, d + 12, 4, nameAt) ||
+        !Read(descriptors, d + 16, 4, slots)) {
+      return "its import table is cut short";
+    }
+    if (nameAt == 0 && slots == 0) {
+      return nullptr;
+    }
+    const char* dll = NameAtAddress(bytes, layout, h, nameAt);
+    if (dll == nullptr) {
+      return "an imported DLL's name is cut short";
+    }
+    // Without a separate lookup table, the names sit in the slots themselves.
+    Bytes list{};
+    Bytes slot{};
+    if (!From(bytes, layout, h, lookup != 0 ? lookup : slots, list)) {
+      return "an import list is cut short";
+    }
+    for (uint32_t i = 0;; ++i) {
+      uint32_t entry = 0;
+      if (!Read(list, 4 * i, 4, entry) || slots > 0xFFFFFFFF - 4 * i ||
+          !From(bytes, layout, h, slots + 4 * i, slot) || slot.size < 4) {
+        return "an import list is cut short";
+      }
+      if (entry == 0) {
+        break;
+      }
+      // By name: the entry is the address of a 2-byte hint and the name.
+      const char* name = nullptr;
+      if ((entry & kOrdinalFlag) == 0) {
+        Bytes hinted{};
+        name = From(bytes, layout, h, entry, hinted) ? NameAt(hinted, 2) : nullptr;
+        if (name == nullptr) {
+          return "an imported name is cut short";
+        }
+      }
+      if (!take(context, Import{dll, name, slots + 4 * i})) {
+        return nullptr;
+      }
+    }
+  }
+}
+
+const char* WalkExportNames(const Bytes& bytes, Layout layout, const Headers& h, NameTaker take,
+                            void* context) {
+  Bytes table{};
+  Bytes names{};
+  uint32_t count = 0;
+  uint32_t namesAt = 0;
+  if (h.directory[kExportDirectory][1] == 0) {
+    return nullptr;
+  }
+  if (!From(bytes, layout, h, h.directory[kExportDirectory][0], table) ||
+      !Read(table, 24, 4, count) || !Read(table, 32, 4, namesAt)) {
+    return "its export table is cut short";
+  }
+  if (count != 0 && (!From(bytes, layout, h, namesAt, names) || count > names.size / 4)) {
+    return "its export names are cut short";
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t at = 0;
+    (void)Read(names, 4 * i, 4, at);  // within, as counted above
+    const char* name = NameAtAddress(bytes, layout, h, at);
+    if (name == nullptr) {
+      return "an exported name is cut short";
+    }
+    take(context, name);
+  }
+  return nullptr;
 }
 
 void WalkResources(const Bytes& file, const Headers& h, ResourceTaker take, void* context) {

@@ -1,5 +1,6 @@
 // Reading a 32-bit Windows program file: its headers, its section table, where
-// an address of the image lies in the file, and its resources. Every read is
+// an address of the image lies in the file, its imports, exports and
+// resources. Every read is
 // checked against the end of the bytes it is given, so that a malformed or
 // cut-short file gives a reason or nothing, never a read past its end. No C
 // library, no heap and no output: the exe runner and the tests both use it.
@@ -11,6 +12,7 @@
 
 namespace pe_file {
 
+constexpr uint32_t kExportDirectory = 0;
 constexpr uint32_t kImportDirectory = 1;
 constexpr uint32_t kResourceDirectory = 2;
 constexpr uint32_t kRelocationDirectory = 5;
@@ -49,6 +51,10 @@ struct Headers {
   uint32_t entry;
   uint32_t stackReserve;
   uint16_t characteristics;
+  uint16_t osVersion[2];  ///< major, minor: the oldest Windows the image is for
+  uint16_t subsystemVersion[2];
+  uint16_t subsystem;  ///< 2: a GUI program, 3: a console one
+  uint16_t dllCharacteristics;
   uint32_t sectionTable;  ///< file offset of the first section header
   uint32_t sectionCount;
   uint32_t directory[16][2];  ///< (RVA, size) of each data directory; zero when absent
@@ -74,6 +80,34 @@ bool SectionAt(const Bytes& file, const Headers& headers, uint32_t i, Section& s
 /// unless all of them are file data of one section.
 bool OffsetOf(const Bytes& file, const Headers& headers, uint32_t rva, uint32_t length,
               uint32_t& offset);
+
+/// How an image's addresses are read from its bytes: in a program file, the
+/// section table places them; in an image mapped as the loader maps it, each
+/// address is its own offset.
+enum class Layout { kFile, kMapped };
+
+/// One imported function, as the import table names it.
+struct Import {
+  const char* dll;
+  const char* name;  ///< null when imported by ordinal
+  uint32_t slot;     ///< image address of the pointer the loader fills in
+};
+
+/// Takes one import; false ends the walk there.
+using ImportTaker = bool (*)(void* context, const Import& import);
+
+/// Hands `take` each import of the image, DLL by DLL in the table's order.
+/// Null when the table was read to its end or `take` ended the walk; else why
+/// it cannot be read, in a few words, after the imports before the fault.
+const char* WalkImports(const Bytes& bytes, Layout layout, const Headers& headers, ImportTaker take,
+                        void* context);
+
+using NameTaker = void (*)(void* context, const char* name);
+
+/// Hands `take` each name of the image's export table, in the table's order.
+/// Null when all were read; else why not, as WalkImports says it.
+const char* WalkExportNames(const Bytes& bytes, Layout layout, const Headers& headers,
+                            NameTaker take, void* context);
 
 /// A resource with a numeric type and name, in its first language.
 struct Resource {

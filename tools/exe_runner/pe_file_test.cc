@@ -249,4 +249,89 @@ TEST(HarnessPeFileTest, ACutShortImageGivesItsReasonAndNoResource) {
   }
 }
 
+// An image as the loader maps it (each address its own offset): one DLL with
+// an import by name and one by ordinal, and an export table of two names.
+constexpr uint32_t kImports = 0x100;
+constexpr uint32_t kExports = 0x200;
+const Put kMapped[] = {
+    {kImports, 4, 0x140},       // lookup list
+    {kImports + 12, 4, 0x180},  // DLL name
+    {kImports + 16, 4, 0x160},  // slots; a second descriptor of zeros ends the table
+    {0x140, 4, 0x190},          // "Sleep", after its hint
+    {0x144, 4, 0x80000007},     // ordinal 7
+    {0x160, 4, 0x190},         {0x164, 4, 0x80000007}, {kExports + 24, 4, 2},  // two names
+    {kExports + 32, 4, 0x240}, {0x240, 4, 0x250},      {0x244, 4, 0x258},
+};
+
+std::string Mapped() {
+  std::string image(0x260, '\0');
+  for (const Put& put : kMapped) {
+    Apply(image, put);
+  }
+  image.replace(0x180, 5, "K.dll");
+  image.replace(0x192, 5, "Sleep");
+  image.replace(0x250, 3, "One");
+  image.replace(0x258, 3, "Two");
+  return image;
+}
+
+using Imported = std::vector<std::tuple<std::string, std::string, uint32_t>>;
+
+// Cut anywhere, the walks give what lies before the cut and the reason of
+// the first read that reaches past it; whole, everything.
+TEST(HarnessPeFileTest, WalksImportsAndExportsUpToTheFirstFieldCutShort) {
+  struct Row {
+    uint32_t from;  ///< cut at this length and longer, up to the next row's
+    const char* importsWhy;
+    const char* exportsWhy;
+  };
+  const Row rows[] = {
+      {0, "its import table lies outside the image", "its export table is cut short"},
+      {kImports, "its import table is cut short", "its export table is cut short"},
+      {kImports + 20, "an imported DLL's name is cut short", "its export table is cut short"},
+      {0x186, "an imported name is cut short", "its export table is cut short"},
+      {0x198, nullptr, "its export table is cut short"},
+      {kExports + 36, nullptr, "its export names are cut short"},
+      {0x248, nullptr, "an exported name is cut short"},
+      {0x25C, nullptr, nullptr},
+  };
+  pe_file::Headers headers{};
+  headers.directory[pe_file::kImportDirectory][0] = kImports;
+  headers.directory[pe_file::kImportDirectory][1] = 40;
+  headers.directory[pe_file::kExportDirectory][0] = kExports;
+  headers.directory[pe_file::kExportDirectory][1] = 40;
+  const std::string image = Mapped();
+  size_t row = 0;
+  for (uint32_t length = 0; length <= image.size(); ++length) {
+    row += row + 1 < std::size(rows) && length >= rows[row + 1].from ? 1 : 0;
+    SCOPED_TRACE("cut at " + std::to_string(length));
+    const Guarded bytes(image.substr(0, length));
+    Imported imported;
+    ASSERT_STREQ(pe_file::WalkImports(
+                     bytes.bytes(), pe_file::Layout::kMapped, headers,
+                     [](void* context, const pe_file::Import& i) {
+                       static_cast<Imported*>(context)->emplace_back(
+                           i.dll, i.name != nullptr ? i.name : "#", i.slot);
+                       return true;
+                     },
+                     &imported),
+                 rows[row].importsWhy);
+    ASSERT_EQ(imported, rows[row].importsWhy == nullptr
+                            ? (Imported{{"K.dll", "Sleep", 0x160}, {"K.dll", "#", 0x164}})
+                            : Imported{});
+    std::vector<std::string> exported;
+    ASSERT_STREQ(pe_file::WalkExportNames(
+                     bytes.bytes(), pe_file::Layout::kMapped, headers,
+                     [](void* context, const char* name) {
+                       static_cast<std::vector<std::string>*>(context)->emplace_back(name);
+                     },
+                     &exported),
+                 rows[row].exportsWhy);
+    const std::vector<std::string> both = {"One", "Two"};
+    ASSERT_EQ(exported, rows[row].exportsWhy == nullptr ? both
+                        : length >= 0x254               ? std::vector<std::string>{"One"}
+                                                        : std::vector<std::string>{});
+  }
+}
+
 }  // namespace

@@ -9,16 +9,13 @@ namespace {
 
 using pe_file::Bytes;
 using pe_file::Headers;
-using pe_file::kImportDirectory;
 using pe_file::kRelocationDirectory;
-using pe_file::NameAt;
 using pe_file::Read;
 using pe_file::Section;
 using pe_file::Within;
 
 constexpr uint32_t kPageBytes = 4096;
 constexpr uint16_t kRelocationsStripped = 0x0001;
-constexpr uint32_t kOrdinalFlag = 0x80000000;
 constexpr uint32_t kSectionExecute = 0x20000000;
 constexpr uint32_t kSectionRead = 0x40000000;
 constexpr uint32_t kSectionWrite = 0x80000000;
@@ -122,67 +119,51 @@ bool Relocate(const char* path, const Headers& h, uint8_t* image, uint32_t delta
   return true;
 }
 
-// Binds every import to the runner's own function for it. An import the
-// runner does not give, or one by ordinal, is refused.
-Outcome BindImports(const char* path, const Headers& h, uint8_t* image, Resolver resolve) {
-  const Bytes bytes{image, h.imageSize};
-  const uint32_t table = h.directory[kImportDirectory][0];
-  for (uint32_t descriptor = table;; descriptor += 20) {
-    uint32_t lookup = 0;
-    uint32_t nameAt = 0;
-    uint32_t bound = 0;
-    if (!Read(bytes, descriptor, 4, lookup) || !Read(bytes, descriptor + 12, 4, nameAt) ||
-        !Read(bytes, descriptor + 16, 4, bound)) {
-      NotLoadable(path, "its import table runs past the image");
-      return Outcome::kNotLoadable;
-    }
-    if (nameAt == 0 && bound == 0) {
-      return Outcome::kLoaded;
-    }
-    const char* dll = NameAt(bytes, nameAt);
-    if (dll == nullptr) {
-      NotLoadable(path, "an imported DLL's name runs past the image");
-      return Outcome::kNotLoadable;
-    }
-    // Without a separate lookup table, the names sit in the address table.
-    lookup = lookup != 0 ? lookup : bound;
-    for (uint32_t i = 0;; ++i) {
-      uint32_t thunk = 0;
-      if (!Read(bytes, lookup + 4 * i, 4, thunk) || !Within(bytes, bound + 4 * i, 4)) {
-        NotLoadable(path, "an import list runs past the image");
-        return Outcome::kNotLoadable;
-      }
-      if (thunk == 0) {
-        break;
-      }
-      if ((thunk & kOrdinalFlag) != 0) {
-        say::Say("refused import by ordinal from ", dll,
-                 ": the runner binds imports by name only, as wavrix.exe must");
-        return Outcome::kImportRefused;
-      }
-      const char* name =
-          thunk <= 0xFFFFFFFDU ? NameAt(bytes, thunk + 2) : nullptr;  // after the hint
-      if (name == nullptr) {
-        NotLoadable(path, "an imported name runs past the image");
-        return Outcome::kNotLoadable;
-      }
-      void* function = resolve(dll, name);
-      if (function == nullptr) {
-        say::Line line = say::Start();
-        simcard::Add(line, "refused import ");
-        simcard::Add(line, dll);
-        simcard::Add(line, "!");
-        simcard::Add(line, name);
-        simcard::Add(line, ": the runner gives only the thirteen functions wavrix.exe may import");
-        say::Emit(line);
-        return Outcome::kImportRefused;
-      }
-      const auto address = reinterpret_cast<uintptr_t>(function);
-      for (uint32_t b = 0; b < 4; ++b) {
-        image[bound + 4 * i + b] = static_cast<uint8_t>(address >> (8 * b));
-      }
-    }
+// What binding the imports needs, and how it went.
+struct Binding {
+  uint8_t* image;
+  Resolver resolve;
+  Outcome outcome;
+};
+
+// Writes the runner's own function for `import` into its slot; refuses, and
+// ends the walk, an import the runner does not give or one by ordinal.
+bool Bind(void* context, const pe_file::Import& import) {
+  Binding& binding = *static_cast<Binding*>(context);
+  if (import.name == nullptr) {
+    say::Say("refused import by ordinal from ", import.dll,
+             ": the runner binds imports by name only, as wavrix.exe must");
+    binding.outcome = Outcome::kImportRefused;
+    return false;
   }
+  void* function = binding.resolve(import.dll, import.name);
+  if (function == nullptr) {
+    say::Line line = say::Start();
+    simcard::Add(line, "refused import ");
+    simcard::Add(line, import.dll);
+    simcard::Add(line, "!");
+    simcard::Add(line, import.name);
+    simcard::Add(line, ": the runner gives only the thirteen functions wavrix.exe may import");
+    say::Emit(line);
+    binding.outcome = Outcome::kImportRefused;
+    return false;
+  }
+  const auto address = reinterpret_cast<uintptr_t>(function);
+  for (uint32_t b = 0; b < 4; ++b) {
+    binding.image[import.slot + b] = static_cast<uint8_t>(address >> (8 * b));
+  }
+  return true;
+}
+
+// Binds every import to the runner's own function for it.
+Outcome BindImports(const char* path, const Headers& h, uint8_t* image, Resolver resolve) {
+  Binding binding{image, resolve, Outcome::kLoaded};
+  if (const char* why = pe_file::WalkImports(Bytes{image, h.imageSize}, pe_file::Layout::kMapped, h,
+                                             Bind, &binding)) {
+    NotLoadable(path, why);
+    return Outcome::kNotLoadable;
+  }
+  return binding.outcome;
 }
 
 // Gives the headers and each section the access the image asks for: code
@@ -256,11 +237,9 @@ Outcome Load(const char* path, bool elsewhere, Resolver resolve, Image& image) {
   if (delta != 0 && !Relocate(path, h, base, delta)) {
     return Outcome::kNotLoadable;
   }
-  if (h.directory[kImportDirectory][1] != 0) {
-    const Outcome bound = BindImports(path, h, base, resolve);
-    if (bound != Outcome::kLoaded) {
-      return bound;
-    }
+  const Outcome bound = BindImports(path, h, base, resolve);
+  if (bound != Outcome::kLoaded) {
+    return bound;
   }
   ProtectSections(file, h, mapped);
   image.base = mapped;
