@@ -26,8 +26,8 @@ optional=()
 case "$what" in
   native) ;;
   windows) needed+=(g++-mingw-w64-i686 zip unzip) ;;
-  all) needed+=(g++-mingw-w64-i686 zip unzip qemu-user libmpfr-dev clang libclang-rt-14-dev
-                llvm-14 clang-tidy cppcheck valgrind gcovr libxml2-utils)
+  all) needed+=(g++-mingw-w64-i686 zip unzip qemu-user libmpfr-dev clang libclang-rt-dev
+                llvm clang-tidy cppcheck valgrind gcovr libxml2-utils)
        optional+=(wine wine32:i386) ;;
   *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
 esac
