@@ -9,7 +9,10 @@
 # and the compiler refuses it for the i486.
 add_compile_options(-march=i486 -mtune=generic -mfpmath=387 -mno-mmx -mno-sse -mno-sse2
   -mno-3dnow -fcf-protection=none)
-add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 WIN32_LEAN_AND_MEAN)
+# The headers declare only what Windows 95 and NT 4.0 have, so that nothing
+# newer can creep into the program.
+set(WAVRIX_WINDOWS_95_API _WIN32_WINNT=0x0400 WINVER=0x0400)
+add_compile_definitions(${WAVRIX_WINDOWS_95_API} WIN32_LEAN_AND_MEAN)
 # The test helpers (the simulated card, the unit tests, the launcher) carry
 # their C and C++ runtimes inside, so that Wine needs no runtime DLLs for them.
 add_link_options(-static -static-libgcc -static-libstdc++)
