@@ -9,6 +9,10 @@
 # and the compiler refuses it for the i486.
 add_compile_options(-march=i486 -mtune=generic -mfpmath=387 -mno-mmx -mno-sse -mno-sse2
   -mno-3dnow -fcf-protection=none)
+# No padding to align functions, loops and jump targets: it buys an old
+# processor next to nothing on a program that runs once, and it costs the
+# exe a 512-byte block of its file (GCC 14 pads more than GCC 12 did).
+add_compile_options(-falign-functions=1 -falign-loops=1 -falign-jumps=1)
 # The headers declare only what Windows 95 and NT 4.0 have, so that nothing
 # newer can creep into the program.
 set(WAVRIX_WINDOWS_95_API _WIN32_WINNT=0x0400 WINVER=0x0400)

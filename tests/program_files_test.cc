@@ -235,7 +235,7 @@ TEST_F(WindowsProgramFileTest, HoldsNoInstructionPastTheI486) {
 
 TEST_F(WindowsProgramFileTest, IsSmallWithNoRuntimeAndNoStaticConstructors) {
   // manifest, icon and version resource included
-  ExpectNoRuntimeAndAtMost(WAVRIX_MINGW_TOOLS, kExe, 24 * 1024);
+  ExpectNoRuntimeAndAtMost(WAVRIX_MINGW_TOOLS, kExe, 16 * 1024);
   const std::string sections = testproc::Capture(WAVRIX_MINGW_TOOLS "objdump -h " + kExe);
   for (const char* section : {".ctors", ".CRT", ".tls", ".eh_frame"}) {
     EXPECT_EQ(sections.find(std::string(" ") + section + " "), std::string::npos) << section;
