@@ -35,6 +35,14 @@ if [ -z "$native" ] || [ -z "$windows" ]; then
   exit 1
 fi
 
+# A .clang-tidy this clang-tidy cannot read would leave it checking its
+# defaults alone, and passing.
+config_errors=$(clang-tidy --dump-config 2>&1 >/dev/null)
+if [ -n "$config_errors" ]; then
+  echo "analyze: this clang-tidy cannot read .clang-tidy:" >&2
+  echo "$config_errors" >&2
+  exit 1
+fi
 echo "analyze: clang-tidy, $(wc -w <<<"$native") files"
 # clang-tidy reads the GCC build's compile commands; flags only GCC knows are
 # dropped from its copy.
@@ -49,8 +57,14 @@ clang-tidy --quiet -p build/analyze $native 2> >(grep -v -E '^[0-9]+ warnings? g
 echo "analyze: cppcheck, $(wc -w <<<"$all") files"
 # The power tables are data that cppcheck's number parser cannot take (values
 # past the double range); clang-tidy covers them.
+# A cppcheck that knows check levels (2.11 on) follows only some branches
+# unless told to follow all, and reports that it did.
+levels=()
+if grep -q -- '--check-level' <<<"$(cppcheck --help)"; then
+  levels=(--check-level=exhaustive)
+fi
 # shellcheck disable=SC2046 # one file a word
-cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 \
+cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 "${levels[@]}" \
   --enable=warning,style,performance,portability --suppress=missingIncludeSystem \
   -I . $(grep -v -x 'app/powers_of_ten.cc' <<<"$all")
 echo "analyze: nothing reported"
