@@ -1,5 +1,9 @@
 #include "app/command_line.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
 namespace command_line {
 namespace {
 

@@ -1,6 +1,11 @@
 #include "app/decimal.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <limits>
+#include <string_view>
+
+#include "app/faults.h"
 
 namespace decimal {
 namespace {
@@ -47,18 +52,14 @@ faults::Fault ApplyPower(long double& value, long double power, bool up) {
 // order of the tables: the ones, then the 32s, then the 512s. A 10^0 from the
 // second or third table is skipped rather than applied.
 faults::Fault Scale(long double& value, uint32_t size, bool up) {
-  if (faults::Fault fault = ApplyPower(value, PowersOfTenOnes[size % 32], up)) {
-    return fault;
+  faults::Fault fault = ApplyPower(value, PowersOfTenOnes[size % 32], up);
+  if (!fault && (size / 32) % 16 != 0) {
+    fault = ApplyPower(value, PowersOfTenThirtyTwos[(size / 32) % 16 - 1], up);
   }
-  if ((size / 32) % 16 != 0) {
-    if (faults::Fault fault = ApplyPower(value, PowersOfTenThirtyTwos[(size / 32) % 16 - 1], up)) {
-      return fault;
-    }
+  if (!fault && size / 512 != 0) {
+    fault = ApplyPower(value, PowersOfTenFiveTwelves[size / 512 - 1], up);
   }
-  if (size / 512 != 0) {
-    return ApplyPower(value, PowersOfTenFiveTwelves[size / 512 - 1], up);
-  }
-  return {};
+  return fault;
 }
 
 }  // namespace
@@ -83,14 +84,16 @@ Reading ParseDecimal(std::string_view text) {
 
   Reading reading;
   i = AccumulateDigits(text, i, reading.value);
-  if ((reading.fault = faults::CheckOverflow(reading.value))) {
+  reading.fault = faults::CheckOverflow(reading.value);
+  if (reading.fault) {
     return reading;
   }
   int64_t fractionDigits = 0;
   if (i < n && text[i] == '.') {
     const size_t fractionStart = ++i;
     i = AccumulateDigits(text, i, reading.value);
-    if ((reading.fault = faults::CheckOverflow(reading.value))) {
+    reading.fault = faults::CheckOverflow(reading.value);
+    if (reading.fault) {
       return reading;
     }
     fractionDigits = static_cast<int64_t>(i - fractionStart);
@@ -123,7 +126,8 @@ Reading ParseDecimal(std::string_view text) {
     reading.value = 0.0L;
   } else if (scale != 0) {
     const uint32_t size = static_cast<uint32_t>(scale < 0 ? -scale : scale);
-    if ((reading.fault = Scale(reading.value, size, scale > 0))) {
+    reading.fault = Scale(reading.value, size, scale > 0);
+    if (reading.fault) {
       return reading;
     }
   }

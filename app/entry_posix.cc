@@ -1,7 +1,8 @@
 // Entry point on Linux: the shell has already split and unquoted the command
 // line, so the first argument is argv[1], cut to the longest token the
 // command-line splitter would give.
-#include <cstring>
+#include <string.h>  // NOLINT(modernize-deprecated-headers): POSIX's strnlen
+
 #include <optional>
 #include <string_view>
 

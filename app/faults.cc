@@ -1,5 +1,7 @@
 #include "app/faults.h"
 
+#include <cstdint>
+
 #include "app/messages.h"
 #include "platform/platform.h"
 

@@ -1,6 +1,8 @@
 #include "app/frequency_command.h"
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "app/decimal.h"
 #include "app/faults.h"
@@ -37,7 +39,7 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
   // The value is stored before its error position is looked at, so a failed
   // reading whose digits make a number past the double range overflows here
   // rather than being invalid.
-  if (faults::Fault fault = faults::StoreDouble(reading.value, Frequency)) {
+  if (const faults::Fault fault = faults::StoreDouble(reading.value, Frequency)) {
     return faults::Report(fault);
   }
   ParseErrorPos = reading.errorPos;
@@ -50,13 +52,13 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
     // Formed in extended precision, then stored: the product is rounded twice,
     // and that second rounding is part of what a frequency means.
     const long double hz = static_cast<long double>(Frequency) * fm1216::HzPerMhz;
-    if (faults::Fault fault = faults::StoreDouble(hz, Frequency)) {
+    if (const faults::Fault fault = faults::StoreDouble(hz, Frequency)) {
       return faults::Report(fault);
     }
   }
 
   int64_t rounded = 0;
-  if (faults::Fault fault = faults::RoundToInt64(Frequency, rounded)) {
+  if (const faults::Fault fault = faults::RoundToInt64(Frequency, rounded)) {
     return faults::Report(fault);
   }
   // The tuner takes a signed 32-bit frequency: the low 32 bits of the rounding.

@@ -2,6 +2,8 @@
 // data, each entry the extended value nearest to its power.
 #include "app/decimal.h"
 
+#include <array>
+
 namespace decimal {
 
 // The compiler converts these literals with correct rounding to the nearest

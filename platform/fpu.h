@@ -72,7 +72,7 @@ inline void ResetFpu() {
 /// Rounds `x` to double by a real store to memory, so that no excess
 /// precision of an x87 register survives, whatever the compiler keeps where.
 inline double RoundToDouble(long double x) {
-  volatile double stored = static_cast<double>(x);
+  const volatile double stored = static_cast<double>(x);
   return stored;
 }
 
@@ -85,6 +85,7 @@ inline bool RoundHalfEvenToInt64(double x, int64_t& out) {
   // 2^63, so these bounds are exact after rounding as well.
   constexpr double kLowest = -9223372036854775808.0;
   constexpr double kPastHighest = 9223372036854775808.0;
+  // NOLINTNEXTLINE(readability-simplify-boolean-expr): so written, a NaN is refused too
   if (!(x >= kLowest && x < kPastHighest)) {
     return false;
   }

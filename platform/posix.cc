@@ -1,9 +1,11 @@
+#include <linux/prctl.h>
 #include <sys/prctl.h>
+#include <time.h>  // NOLINT(modernize-deprecated-headers): POSIX's nanosleep
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
-#include <ctime>
+#include <cstdint>
 
 #include "platform/platform.h"
 

@@ -6,7 +6,7 @@
 // real card's driver -- by the nine names alone, without searching a path.
 // This stub is never loaded, so each operation is defined with no parameters:
 // the link needs its name alone.
-#include <cstdint>
+#include <cstdint>  // IWYU pragma: keep (the types of the operations list)
 
 extern "C" {
 

@@ -1,5 +1,8 @@
 #include "simcard/card.h"
 
+#include <stddef.h>  // NOLINT(modernize-deprecated-headers): freestanding builds
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers)
+
 #include "simcard/text.h"
 
 namespace simcard {
@@ -500,6 +503,8 @@ int32_t I2CHWWrite3(uint32_t address, uint32_t first, uint32_t second) {
   return Return(0);
 }
 
+namespace {
+
 // Stores the byte read, and for a driver that stores a whole word, three
 // more bytes after it.
 void StoreRead(uint8_t* buffer, uint8_t value) {
@@ -510,6 +515,8 @@ void StoreRead(uint8_t* buffer, uint8_t value) {
     buffer[3] = 0xFF;
   }
 }
+
+}  // namespace
 
 int32_t I2CHWRead(uint32_t address, uint8_t* buffer) {
   Configure();

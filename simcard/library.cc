@@ -5,9 +5,9 @@
 // would. On Windows it is built twice, as drivers come: with stdcall (the
 // library removes its arguments) and, with SIMCARD_CDECL, with the C
 // convention (the caller does).
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "simcard/card.h"
 
@@ -21,6 +21,7 @@
 #define SIMCARD_CALL __stdcall
 #endif
 #else
+#include <time.h>  // NOLINT(modernize-deprecated-headers): POSIX's clock_gettime
 // The shared library exports them, and only them: everything else is hidden.
 #define SIMCARD_EXPORT __attribute__((visibility("default")))
 #define SIMCARD_CALL

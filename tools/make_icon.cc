@@ -4,6 +4,7 @@
 //   make_icon assets/wavrix_icon.txt assets/wavrix.ico assets/wavrix-icon.png
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -39,7 +40,7 @@ int ColorIndex(const std::string& text) {
   if (text.size() != 6 || text.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
     return kUnknown;
   }
-  const auto* it = std::find(kPalette.begin(), kPalette.end(), std::stoul(text, nullptr, 16));
+  const auto* it = std::ranges::find(kPalette, std::stoul(text, nullptr, 16));
   return it == kPalette.end() ? kUnknown : static_cast<int>(it - kPalette.begin());
 }
 
@@ -106,11 +107,14 @@ bool ReadDrawing(const std::string& path, std::map<std::size_t, Image>& images) 
       return Fail(at(i), "'" + word[2] + "' is not one of the 16 standard colors");
     }
   }
-  return images.size() == 2 || Fail(path, "expected one image 16 and one image 32");
+  if (images.size() != 2) {
+    return Fail(path, "expected one image 16 and one image 32");
+  }
+  return true;
 }
 
 // Appends the low `bytes` bytes of v: little-endian for the icon, big-endian for the PNG.
-enum Endian { kLittleEndian, kBigEndian };
+enum Endian : std::uint8_t { kLittleEndian, kBigEndian };
 void Put(Bytes& b, std::uint32_t v, int bytes, Endian endian = kLittleEndian) {
   for (int k = 0; k < bytes; ++k) {
     b.push_back(static_cast<std::uint8_t>(v >> 8 * (endian == kBigEndian ? bytes - 1 - k : k)));
@@ -214,7 +218,10 @@ Bytes Png(const Image& image) {
 bool WriteFile(const std::string& path, const Bytes& data) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  return out.flush() || Fail(path, "cannot write");
+  if (!out.flush()) {
+    return Fail(path, "cannot write");
+  }
+  return true;
 }
 
 }  // namespace

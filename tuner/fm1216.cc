@@ -1,5 +1,7 @@
 #include "tuner/fm1216.h"
 
+#include <cstdint>
+
 #include "cardbus/btvid_32.h"
 #include "platform/fpu.h"
 #include "platform/platform.h"

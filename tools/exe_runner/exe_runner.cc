@@ -20,6 +20,9 @@
 // the status word after nine loads into an emptied unit (0041, invalid
 // operation and stack fault, on a real x87; QEMU's gives 0000). The runner
 // ends with the program's exit code, or with one of its own (exit_codes.h).
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers): freestanding build
+
+#include "simcard/text.h"
 #include "tools/exe_runner/exit_codes.h"
 #include "tools/exe_runner/linux_i386.h"
 #include "tools/exe_runner/pe_image.h"
@@ -67,7 +70,7 @@ namespace {
 
 // Nine loads into eight registers, and the status word they leave.
 uint16_t X87StatusAfterNineLoads() {
-  uint16_t status = 0;
+  uint16_t status = 0;  // NOLINT(misc-const-correctness): the asm writes it
   __asm__ volatile(
       "fninit\n\t"
       "fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\t"

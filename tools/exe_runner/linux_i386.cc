@@ -1,5 +1,8 @@
 #include "tools/exe_runner/linux_i386.h"
 
+#include <stddef.h>  // NOLINT(modernize-deprecated-headers): freestanding build
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers)
+
 namespace linux_i386 {
 namespace {
 
@@ -18,16 +21,17 @@ constexpr intptr_t kExitGroup = 252;
 constexpr intptr_t kEintr = -4;
 
 intptr_t Call(intptr_t number, intptr_t a = 0, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0) {
-  intptr_t result = number;
+  intptr_t result = number;  // NOLINT(misc-const-correctness): the asm writes it
   __asm__ volatile("int $0x80" : "+a"(result) : "b"(a), "c"(b), "d"(c), "S"(d) : "memory");
   return result;
 }
 
-// The kernel's own layout of a signal action for rt_sigaction.
+// The kernel's own layout of a signal action for rt_sigaction, which reads
+// every member: none is unused.
 struct SignalAction {
-  void (*handler)(int, void*, void*);
-  uint32_t flags;
-  void (*restorer)();
+  void (*handler)(int, void*, void*);  // cppcheck-suppress unusedStructMember
+  uint32_t flags;                      // cppcheck-suppress unusedStructMember
+  void (*restorer)();                  // cppcheck-suppress unusedStructMember
   uint32_t mask[2];
 };
 constexpr uint32_t kWantInfo = 0x4;             // SA_SIGINFO
@@ -125,17 +129,22 @@ void Exit(int code) {
 // What the compiler may call for copies and clearings of its own, even in a
 // program without a C library. Written as string instructions so that no
 // optimiser can turn them back into calls of themselves.
+// NOLINTBEGIN(misc-include-cleaner): the C library's own functions, defined
+// here, where no header of it is included, with names it would declare.
 extern "C" void* memcpy(void* to, const void* from, size_t length) {
+  // cppcheck-suppress constVariablePointer ; the string instruction writes through it
   void* destination = to;
   __asm__ volatile("rep movsb" : "+D"(destination), "+S"(from), "+c"(length) : : "memory");
   return to;
 }
 
 extern "C" void* memset(void* to, int byte, size_t length) {
+  // cppcheck-suppress constVariablePointer ; the string instruction writes through it
   void* destination = to;
   __asm__ volatile("rep stosb" : "+D"(destination), "+c"(length) : "a"(byte) : "memory");
   return to;
 }
+// NOLINTEND(misc-include-cleaner)
 
 // The process starts here, with argc, argv and the environment on the stack.
 extern "C" [[noreturn, gnu::used]] void RunnerStart(uint32_t* stack) {

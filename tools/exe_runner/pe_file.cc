@@ -1,5 +1,7 @@
 #include "tools/exe_runner/pe_file.h"
 
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers): freestanding build
+
 namespace pe_file {
 namespace {
 

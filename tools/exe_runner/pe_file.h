@@ -84,7 +84,7 @@ bool OffsetOf(const Bytes& file, const Headers& headers, uint32_t rva, uint32_t 
 /// How an image's addresses are read from its bytes: in a program file, the
 /// section table places them; in an image mapped as the loader maps it, each
 /// address is its own offset.
-enum class Layout { kFile, kMapped };
+enum class Layout : uint8_t { kFile, kMapped };
 
 /// One imported function, as the import table names it.
 struct Import {

@@ -1,5 +1,9 @@
 #include "tools/exe_runner/pe_image.h"
 
+#include <stddef.h>  // NOLINT(modernize-deprecated-headers): freestanding build
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers)
+
+#include "simcard/text.h"
 #include "tools/exe_runner/linux_i386.h"
 #include "tools/exe_runner/pe_file.h"
 #include "tools/exe_runner/say.h"

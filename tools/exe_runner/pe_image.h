@@ -22,7 +22,7 @@ struct Image {
 /// does not give it.
 using Resolver = void* (*)(const char* dll, const char* name);
 
-enum class Outcome { kLoaded, kNotLoadable, kImportRefused };
+enum class Outcome : uint8_t { kLoaded, kNotLoadable, kImportRefused };
 
 /// Loads the program file at `path`, at its image base or, when
 /// `elsewhere`, 256 MiB above it. On failure says why on standard error.

@@ -1,5 +1,8 @@
 #include "tools/exe_runner/windows_api.h"
 
+#include <stddef.h>  // NOLINT(modernize-deprecated-headers): freestanding build
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers)
+
 #include "simcard/card.h"
 #include "simcard/text.h"
 #include "tools/exe_runner/exit_codes.h"
