@@ -10,6 +10,7 @@
 #                              debug information), the analysers, valgrind,
 #                              gcovr, GNU MPFR and xmllint; and Wine, where
 #                              this machine's kernel runs 32-bit programs
+#   scripts/setup.sh root      debootstrap alone, for scripts/fresh_root.sh
 #
 # A package is needed or optional. A needed one that does not install stops
 # the set-up, named with apt's reason. Wine is optional: only its own tests use
@@ -29,7 +30,8 @@ case "$what" in
   all) needed+=(g++-mingw-w64-i686 zip unzip qemu-user libmpfr-dev clang libclang-rt-dev
                 llvm clang-tidy cppcheck valgrind gcovr libxml2-utils)
        optional+=(wine wine32:i386) ;;
-  *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
+  root) needed=(debootstrap) ;;
+  *) echo "usage: $0 [native|windows|all|root]" >&2; exit 2 ;;
 esac
 
 root=$(cd "$(dirname "$0")/.." && pwd)
