@@ -35,10 +35,23 @@ testproc::Result SourceCommit(const std::string& directory,
   return testproc::Run(argv, {}, e2e::MakeTempDir());
 }
 
+// The date file the Windows build writes for the source at `directory`,
+// with SOURCE_DATE_EPOCH unset (cmake/source_date_epoch.cmake).
+std::string SourceDateFile(const std::string& directory) {
+  const std::string file = e2e::MakeTempDir() + "/date";
+  const testproc::Result written =
+      testproc::Run({"env", "-u", "SOURCE_DATE_EPOCH", "cmake", "-DSOURCE_DIR=" + directory,
+                     "-DOUTPUT=" + file, "-P", kSource + "/cmake/source_date_epoch.cmake"},
+                    {}, e2e::MakeTempDir());
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  return testproc::ReadFile(file);
+}
+
 // The build record names a commit only when it is sure of it: a clean
 // checkout's own, or the one handed to a copy without its .git; otherwise a
 // line saying why it cannot, and a commit handed over that cannot be right
-// stops the packing.
+// stops the packing. The release's date is the time of a checkout's own
+// commit, and unknown in a copy, even inside another repository.
 TEST(HarnessSourceCommitTest, NamesACommitOnlyWhenItIsSure) {
   const std::string top = e2e::MakeTempDir();
   const std::string repo = top + "/repo";
@@ -53,6 +66,9 @@ TEST(HarnessSourceCommitTest, NamesACommitOnlyWhenItIsSure) {
   std::string head = testproc::Capture("git -C '" + repo + "' rev-parse HEAD");
   ASSERT_EQ(head.size(), 41u);
   head.pop_back();
+  const std::string committed = testproc::Capture("git -C '" + repo + "' log -1 --format=%ct");
+  const std::string unknownDate =
+      "0\nthe source is no git checkout of its own, and SOURCE_DATE_EPOCH was not set\n";
   const std::string other(40, 'a');
   struct Row {
     const char* what;
@@ -61,19 +77,21 @@ TEST(HarnessSourceCommitTest, NamesACommitOnlyWhenItIsSure) {
     bool dirty;
     int exitCode;
     std::string said;
+    std::string date;  ///< the date file's text
   };
   const std::string noCheckout =
       "unknown (the source is no git checkout, and WAVRIX_SOURCE_COMMIT was not set)\n";
   const Row rows[] = {
-      {"a clean checkout", repo, std::nullopt, false, 0, head + "\n"},
-      {"a clean checkout, told its own commit", repo, head, false, 0, head + "\n"},
-      {"a clean checkout, told another commit", repo, other, false, 1, ""},
-      {"a copy", top + "/copy", std::nullopt, false, 0, noCheckout},
-      {"a copy, told its commit", top + "/copy", other, false, 0, other + "\n"},
-      {"a copy, told no full commit id", top + "/copy", "abc123", false, 1, ""},
-      {"a copy inside another repository", repo + "/inner", std::nullopt, false, 0, noCheckout},
+      {"a clean checkout", repo, std::nullopt, false, 0, head + "\n", committed},
+      {"a clean checkout, told its own commit", repo, head, false, 0, head + "\n", committed},
+      {"a clean checkout, told another commit", repo, other, false, 1, "", committed},
+      {"a copy", top + "/copy", std::nullopt, false, 0, noCheckout, unknownDate},
+      {"a copy, told its commit", top + "/copy", other, false, 0, other + "\n", unknownDate},
+      {"a copy, told no full commit id", top + "/copy", "abc123", false, 1, "", unknownDate},
+      {"a copy inside another repository", repo + "/inner", std::nullopt, false, 0, noCheckout,
+       unknownDate},
       {"a checkout with changes", repo, std::nullopt, true, 0,
-       "unknown (the source has changes not committed to " + head + ")\n"},
+       "unknown (the source has changes not committed to " + head + ")\n", committed},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -84,6 +102,7 @@ TEST(HarnessSourceCommitTest, NamesACommitOnlyWhenItIsSure) {
     EXPECT_EQ(said.exitCode, row.exitCode) << said.err;
     EXPECT_EQ(said.out, row.said);
     EXPECT_EQ(said.err.empty(), row.exitCode == 0) << said.err;
+    EXPECT_EQ(SourceDateFile(row.directory), row.date);
   }
 }
 
