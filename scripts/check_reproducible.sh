@@ -7,10 +7,11 @@
 #    must be identical, each SHA256SUMS must check out, and each record must
 #    name the commit (handed to the copies, which have no .git, through
 #    WAVRIX_SOURCE_COMMIT);
-#  - once by following the README's reproduce steps as they are written,
-#    from a folder holding the first build's download: a fresh clone of this
-#    repository, the checkout of the commit the build record names, the
-#    release script, and the comparison of the archives.
+#  - once by following the README's steps to check a download as they are
+#    written, from a folder holding the first build's download: a fresh
+#    clone of this repository and scripts/check_download.sh, which rebuilds
+#    the commit the build record names and compares the archives; its
+#    rebuild's record must be the download's too.
 # What is checked is the commit, not the work tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -81,7 +82,8 @@ if ! (cd "$download" && env "${as_a_user[@]}" bash -euo pipefail -c "$steps") \
   echo "the README's reproduce steps failed" >&2
   exit 1
 fi
+tail -n 1 "$work/steps.log"
 # The clone knows its commit from git: its record must be the same.
-cmp "$download/wavrix/build/win32/$record" "$download/$record"
+cmp "$download/wavrix/build/check-download/$record" "$download/$record"
 echo "reproducible: the README's steps rebuilt the same $zip_name from a fresh clone"
 cat "$first/SHA256SUMS"

@@ -24,9 +24,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd -P)
-
-# The Debian releases the two commands are proven on, codename:number.
-supported=(bookworm:12 trixie:13)
+source scripts/debian_releases.sh
 
 usage() {
   echo "usage: $0 [--commit COMMIT] [--bring-back PATH]... RELEASE COMMAND [ARGUMENTS...]" >&2
@@ -34,24 +32,14 @@ usage() {
   exit 2
 }
 
-# This machine's Debian codename; empty elsewhere.
-host_codename() {
-  [ -r /etc/os-release ] || return 0
-  (
-    # shellcheck disable=SC1091 # the machine's own
-    . /etc/os-release
-    [ "${ID:-}" = debian ] && echo "${VERSION_CODENAME:-}"
-  )
-}
-
 commit=HEAD
 bring_back=()
 while [ $# -gt 0 ]; do
   case $1 in
     --others)
-      host=$(host_codename)
-      for release in "${supported[@]}"; do
-        [ "${release%%:*}" = "$host" ] || echo "${release%%:*}"
+      here=$(debian_here)
+      for release in "${debian_releases[@]}"; do
+        [ "${release%%:*}" = "$here" ] || echo "${release%%:*}"
       done
       exit 0
       ;;
@@ -66,7 +54,7 @@ wanted=$1
 shift
 
 codename=""
-for release in "${supported[@]}"; do
+for release in "${debian_releases[@]}"; do
   if [ "$wanted" = "${release%%:*}" ] || [ "$wanted" = "${release##*:}" ]; then
     codename=${release%%:*}
     number=${release##*:}
@@ -78,7 +66,7 @@ skip() {
   exit 77
 }
 
-known=$(printf '%s, ' "${supported[@]}" | sed 's/:\([0-9]*\)/ (\1)/g; s/, $//')
+known=$(printf '%s, ' "${debian_releases[@]}" | sed 's/:\([0-9]*\)/ (\1)/g; s/, $//')
 [ -n "$codename" ] || skip "not a supported release: $known"
 [ "$(id -u)" -eq 0 ] || skip "making one needs root rights (debootstrap, mount, chroot)"
 # The commit, before anything is made: a wrong one is the caller's fault.
@@ -95,7 +83,7 @@ fi
 # mirror, in whatever form apt's sources are written.
 sources=$(apt-get indextargets --no-release-info --format '$(TARGET_OF) $(REPO_URI) $(RELEASE)' \
   2>/dev/null | sort -u) || true
-suites="($(printf '%s|' "${supported[@]%%:*}")oldstable|stable|testing|unstable|sid)"
+suites="($(printf '%s|' "${debian_releases[@]%%:*}")oldstable|stable|testing|unstable|sid)"
 mirror=$(awk -v s="^$suites(-updates)?\$" '$1 == "deb" && $3 ~ s { print $2; exit }' <<<"$sources")
 security=$(awk -v s="^$suites-security\$" '$1 == "deb" && $3 ~ s { print $2; exit }' <<<"$sources")
 [ -n "$mirror" ] || skip "no Debian mirror in this machine's apt sources"

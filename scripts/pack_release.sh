@@ -7,8 +7,9 @@
 #                                   permissions and order and no owner or
 #                                   extra time fields;
 #   wavrix-VERSION-win32.buildinfo  the build record: the commit, the
-#                                   version, the date, the tools, and the
-#                                   checksums of the exe and the archive;
+#                                   version, the date, the system and the
+#                                   tools, and the checksums of the exe and
+#                                   the archive;
 #   SHA256SUMS                      the checksums of the archive and the
 #                                   record.
 # Run by the Windows build's "release" target (scripts/release.sh builds it).
@@ -31,6 +32,17 @@ package_of() {
   package=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1) || return 0
   [ -n "$package" ] || return 0
   dpkg-query -W -f='${Package} ${Version}' "$package" 2>/dev/null || true
+}
+
+# The system the tools came from, as it names itself ("Debian GNU/Linux 12
+# (bookworm)"); nothing where it does not.
+os_name() {
+  [ -r /etc/os-release ] || return 0
+  (
+    # shellcheck disable=SC1091 # the system's own
+    . /etc/os-release
+    echo "${PRETTY_NAME:-}"
+  )
 }
 
 # "FIELD: VALUE", or nothing when VALUE is empty.
@@ -71,7 +83,12 @@ checksum_line() {
   field Version "$version"
   field Commit "$commit"
   field Source-Date-Epoch "$SOURCE_DATE_EPOCH"
-  field Source-Date "$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')"
+  if [ -n "${WAVRIX_SOURCE_DATE_UNKNOWN:-}" ]; then
+    field Source-Date "unknown ($WAVRIX_SOURCE_DATE_UNKNOWN; $SOURCE_DATE_EPOCH stands in)"
+  else
+    field Source-Date "$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')"
+  fi
+  field Build-System "$(os_name)"
   field Compiler "$("$cxx" --version | head -n 1)"
   field Compiler-Package "$(package_of "$cxx")"
   field Binutils "$("$linker" --version | head -n 1)"

@@ -11,7 +11,7 @@ case_name=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/repo/scripts"
-cp "$source_top/scripts/fresh_root.sh" "$source_top/scripts/setup.sh" "$work/repo/scripts/"
+cp "$source_top"/scripts/{fresh_root,setup,debian_releases}.sh "$work/repo/scripts/"
 git -C "$work/repo" init -q
 git -C "$work/repo" add .
 git -C "$work/repo" -c user.name=test -c user.email=test@test commit -q -m test

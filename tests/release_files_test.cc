@@ -184,6 +184,12 @@ TEST_F(ReleaseArchiveTest, HoldsTheProgramAndReadmeTxtBesideItsBuildRecordAndChe
   EXPECT_EQ(why, nullptr) << why;
   EXPECT_EQ(fields["Source-Date-Epoch"], std::to_string(headers.timeStamp))
       << "the exe's time stamp is the source date";
+  // On Debian, the release, in the form scripts/check_download.sh reads.
+  if (!testproc::ReadFile("/etc/debian_version").empty()) {
+    EXPECT_TRUE(std::regex_match(fields["Build-System"],
+                                 std::regex(R"(Debian GNU/Linux [0-9]+ \([a-z]+\))")))
+        << fields["Build-System"];
+  }
   EXPECT_NE(fields["Compiler"].find("GCC"), std::string::npos) << fields["Compiler"];
   EXPECT_NE(fields["Binutils"].find("GNU ld"), std::string::npos) << fields["Binutils"];
   EXPECT_NE(fields["Zip"].find("Zip 3"), std::string::npos) << fields["Zip"];
