@@ -67,8 +67,8 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
   if (!fm1216::TuneFrequency(hz, true)) {
     ShowError(messages::TunerRefused);
   }
-  // The pin pattern follows every argument that was read as a number, whether
-  // the tuner took the frequency or not.
+  // The pin pattern follows every number read without a fault, whether the
+  // tuner took the frequency or not.
   fm1216::SetRadioPins(true);
   return 0;
 }

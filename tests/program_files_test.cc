@@ -1,9 +1,9 @@
 // What the programs must be as files. The Windows program: a GUI program for
 // Windows 4.00 and later, importing exactly four functions of Windows and the
 // card's nine operations, with no instruction an i486DX lacks, no static
-// constructors, small, carrying its manifest, icon and version; and a release
-// archive holding it and the README. The Linux program: the C library and the
-// card library are all it needs, with no C++ runtime inside.
+// constructors, at most 16 KiB, carrying its manifest, icon and version. The
+// Linux program: the C library and the card library are all it needs, with
+// no C++ runtime inside.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -106,7 +106,7 @@ class WindowsProgramFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (testproc::ReadFile(kExe).empty()) {
-      GTEST_SKIP() << "the Windows build is missing (no MinGW-w64 cross compiler)";
+      GTEST_SKIP() << "the Windows build has not made " << kExe << " (build wavrix_win32)";
     }
   }
 };
@@ -332,7 +332,7 @@ TEST_F(WindowsProgramFileTest, CarriesAManifestWindowsXpAndLaterTake) {
       {"string(/*/*[local-name()='application'][namespace-uri()="
        "'urn:schemas-microsoft-com:asm.v3']/*/*[local-name()='dpiAware'])",
        "true"},
-      // the command line must keep arriving in the user's ANSI code page
+      // the command line must keep arriving in the system's ANSI code page
       {"count(//*[local-name()='activeCodePage'])", "0"},
   };
   for (const Query& q : queries) {

@@ -114,8 +114,9 @@ const std::string kName = "wavrix-" + std::string(WAVRIX_VERSION) + "-win32";
 class ReleaseArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (testproc::ReadFile(std::string(WAVRIX_WIN32_BIN) + "/wavrix.exe").empty()) {
-      GTEST_SKIP() << "the Windows build is missing (no MinGW-w64 cross compiler)";
+    const std::string exe = std::string(WAVRIX_WIN32_BIN) + "/wavrix.exe";
+    if (testproc::ReadFile(exe).empty()) {
+      GTEST_SKIP() << "the Windows build has not made " << exe << " (build wavrix_win32)";
     }
   }
 };

@@ -1,6 +1,7 @@
 // The thirteen functions wavrix.exe imports, as the runner gives them: the
-// four of Windows, recorded on standard error, and the card's nine, answered
-// by the simulated card.
+// four of Windows (MessageBoxA, Sleep and ExitProcess recorded on standard
+// error as they happen; GetCommandLineA only returns the line), and the
+// card's nine, answered by the simulated card.
 #ifndef WAVRIX_TOOLS_EXE_RUNNER_WINDOWS_API_H_
 #define WAVRIX_TOOLS_EXE_RUNNER_WINDOWS_API_H_
 
