@@ -106,33 +106,32 @@ TEST(ParseDecimalTest, AccumulatesDigitByDigitNotCorrectlyRounded) {
 }
 
 TEST(ParseDecimalTest, ScalesThroughTheThreeTables) {
-  // 10^(s mod 32), then 10^(32 k), then 10^(512 m): the order of the roundings
-  // is part of the result.
+  // 10^(s mod 32), then 10^(32 k), then 10^(512 m), each step rounded to
+  // extended: the order of the roundings is part of the result. Each row's
+  // values were worked out apart from the reader, in exact rational
+  // arithmetic rounded to the nearest extended value after every step: in
+  // this order, and in the reverse order (the 512s first), which gives other
+  // bits.
   struct Case {
     const char* text;
-    long double value;
+    long double inOrder;
+    long double reversed;
   };
-  const long double* ones = PowersOfTenOnes.data();
-  const long double* t32 = PowersOfTenThirtyTwos.data();
-  const long double* t512 = PowersOfTenFiveTwelves.data();
   const Case cases[] = {
-      {"3e31", 3.0L * ones[31]},
-      {"3e32", 3.0L * ones[0] * t32[0]},
-      {"3e555", 3.0L * ones[11] * t32[0] * t512[0]},
-      {"3e5119", kInf},  // overflows at the last step
-      {"7e-4000", 7.0L / ones[0] / t32[12] / t512[6]},
-      {"7e-600", 7.0L / ones[24] / t32[1] / t512[0]},
+      {"5e555", 0x1.fd2d11c34a99fccep+1845L, 0x1.fd2d11c34a99fcccp+1845L},
+      {"3e-555", 0x1.e2a9819dcda5a0c0p-1843L, 0x1.e2a9819dcda5a0bep-1843L},
+      {"1e3000", 0x1.b8e499a888235ea4p+9965L, 0x1.b8e499a888235ea6p+9965L},
+      {"5e-4700", 0x1.32878d7670b51932p-15611L, 0x1.32878d7670b51930p-15611L},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
+    ASSERT_FALSE(SameBits(c.inOrder, c.reversed)) << "the row tells nothing apart";
     const Reading reading = ParseDecimal(c.text);
-    if (std::isinf(c.value)) {
-      EXPECT_TRUE(reading.fault);
-      continue;
-    }
     EXPECT_FALSE(reading.fault);
-    EXPECT_TRUE(SameBits(reading.value, c.value));
+    EXPECT_TRUE(SameBits(reading.value, c.inOrder));
   }
+  // 3 x 10^5119 fits after the ones and the 32s; the 512s overflow it.
+  EXPECT_TRUE(ParseDecimal("3e5119").fault);
 }
 
 TEST(ParseDecimalTest, OverflowWhileReadingIsAFault) {
@@ -218,8 +217,13 @@ long double NearestExtended(const BigInt& n) {
 }
 
 TEST(PowersOfTenTest, EachEntryIsTheNearestExtendedValue) {
+  // Between them the three tables reach every scale below ScaleLimit: the
+  // ones below 32, the 32s below 512, the 512s below the limit.
+  EXPECT_EQ(PowersOfTenOnes.size(), 32u);
+  EXPECT_EQ((PowersOfTenThirtyTwos.size() + 1) * 32, 512u);
+  EXPECT_EQ((PowersOfTenFiveTwelves.size() + 1) * 512, static_cast<size_t>(ScaleLimit));
   BigInt power{1};
-  int checked = 0;
+  size_t checked = 0;
   for (int exponent = 0; exponent <= 4608; ++exponent) {
     const long double* entry = nullptr;
     if (exponent < 32) {
@@ -235,7 +239,9 @@ TEST(PowersOfTenTest, EachEntryIsTheNearestExtendedValue) {
     }
     MultiplyBy10(power);
   }
-  EXPECT_EQ(checked, 32 + 15 + 9);
+  // Every entry of the tables, as long as they are, was compared.
+  EXPECT_EQ(checked,
+            PowersOfTenOnes.size() + PowersOfTenThirtyTwos.size() + PowersOfTenFiveTwelves.size());
 }
 
 }  // namespace

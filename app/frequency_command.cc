@@ -74,6 +74,11 @@ int RunFrequencyCommand(std::optional<std::string_view> argument) {
 }
 
 int RunProgram(std::optional<std::string_view> argument) {
+  // The program's control word, first of all. The call gate loads it again
+  // after every driver call, and the bus set-up's first call comes before
+  // any arithmetic, so today this load decides no result; it stays so that
+  // the driver's first call, and any arithmetic ever put before it, runs
+  // under the program's word and not under whatever the process began with.
   platform::SetFpuControlWord();
   btvid_32::StartUp();
   fm1216::StartUp();

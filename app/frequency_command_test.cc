@@ -79,10 +79,10 @@ TEST(FrequencyCommandTest, MainFlow) {
       TunesTo("-560710359799.53821", "07, 3E"),
       Refused("87.4999"),
       Refused("108.0001"),
-      Refused("1000"),
+      Refused("1000"),  // 1000 Hz; as 1000 MHz it would be refused too
       Refused("999.99"),
       Refused("-98.5"),
-      Refused("999.99999999999999999"),  // stored as 1000.0: 1000 Hz
+      Refused("999.99999999999999999"),  // stored as 1000.0, refused in either unit
       Refused("0"),
       Refused("1e-5120"),
       Refused("e5119"),  // no digits before the exponent: 0

@@ -200,7 +200,7 @@ std::vector<Case> Cases() {
        .argument = "98,5",
        .messages = {invalid},
        .calls = kSetUp},
-      {.name = "ThousandIsHz",
+      {.name = "ThousandIsOutOfTheBand",
        .commandLine = "wavrix.exe 1000",
        .argument = "1000",
        .messages = {refused},
