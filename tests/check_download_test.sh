@@ -30,14 +30,11 @@ record=$(ls "$work/download/"*.buildinfo)
 name=$(basename "$record" .buildinfo)
 commit=$(git -C "$work/repo" rev-parse HEAD)
 
-failures=0
-fail() { echo "$case_name: $*" >&2; failures=$((failures + 1)); }
-expect() { grep -qxF -- "$*" <<<"$output" || fail "no line: $*"; }
+source "$source_top/tests/script_checks.sh"
 run() {
   status=0
   output=$(bash "$work/repo/scripts/check_download.sh" "$record" 2>&1) || status=$?
 }
-exits() { [ "$status" -eq "$1" ] || fail "exit code $status, not $1"; }
 # Sets FIELD of the record to VALUE.
 set_field() { sed -i "s|^$1: .*|$1: $2|" "$record"; }
 
@@ -72,5 +69,4 @@ case $case_name in
     ;;
   *) echo "check_download_test.sh: no case $case_name" >&2; exit 2 ;;
 esac
-[ "$failures" -eq 0 ] || { printf 'its output:\n%s\n' "$output" >&2; exit 1; }
-echo "$case_name: passed"
+finish

@@ -61,16 +61,11 @@ case " $* " in *" fresh_root "*) exit "${COMMAND_STATUS:-0}" ;; esac
 EOF
 chmod +x "$work/bin/"*
 
-failures=0
-fail() { echo "$case_name: $*" >&2; failures=$((failures + 1)); }
-expect() { grep -qxF -- "$*" <<<"$output" || fail "no line: $*"; }
-called() { grep -qxF -- "$1" "$CALLS" || fail "not called: $1"; }
-not_called() { ! grep -q -- "$1" "$CALLS" || fail "called: $(grep -- "$1" "$CALLS")"; }
+source "$(dirname "$0")/script_checks.sh"
 run() {
   status=0
   output=$(env PATH="$work/bin:$PATH" "$@" 2>&1) || status=$?
 }
-exits() { [ "$status" -eq "$1" ] || fail "exit code $status, not $1"; }
 fresh_root=(bash "$work/repo/scripts/fresh_root.sh")
 # Every mount undone, the last made first, and the root removed.
 all_undone() {
@@ -133,5 +128,4 @@ deb http://security.test/debian-security/ trixie-security main" ] ||
     ;;
   *) echo "fresh_root_test.sh: no case $case_name" >&2; exit 2 ;;
 esac
-[ "$failures" -eq 0 ] || { printf 'its output:\n%s\ncalls:\n%s\n' "$output" "$(cat "$CALLS")" >&2; exit 1; }
-echo "$case_name: passed"
+finish

@@ -56,17 +56,12 @@ runner_status=0
 
 # Each case: the environment of the set-up, then what it must do. `expect`
 # names a line it must print, `called` and `not_called` calls (whole lines).
-failures=0
-fail() { echo "$case_name: $*" >&2; failures=$((failures + 1)); }
-expect() { grep -qxF -- "$*" <<<"$output" || fail "no line: $*"; }
-called() { grep -qxF -- "$1" "$CALLS" || fail "not called: $1"; }
-not_called() { ! grep -q -- "$1" "$CALLS" || fail "called: $(grep -- "$1" "$CALLS")"; }
+source "$(dirname "$0")/script_checks.sh"
 run() {
   status=0
   output=$(env -u WAVRIX_TEST_NO_32BIT PATH="$work/bin:$PATH" UPDATE_FAILS= UNINSTALLABLE= MISSING= "$@" \
     bash "$setup" all 2>&1) || status=$?
 }
-exits() { [ "$status" -eq "$1" ] || fail "exit code $status, not $1"; }
 
 case $case_name in
   AnIndexThatFailsDoesNotStopTheInstall)
@@ -105,5 +100,4 @@ case $case_name in
     ;;
   *) echo "setup_test.sh: no case $case_name" >&2; exit 2 ;;
 esac
-[ "$failures" -eq 0 ] || { printf 'its output:\n%s\n' "$output" >&2; exit 1; }
-echo "$case_name: passed"
+finish
