@@ -12,12 +12,14 @@
 # build/check-download.
 #
 # The last line says what was found, and the exit code:
-#   0  the same: the archive is what the commit builds, byte for byte;
-#   1  different: it is not;
+#   0  the same: the archive is what the commit builds, byte for byte
+#      (whatever tools rebuilt it: the same bytes need no more);
+#   1  different: it is not, though rebuilt with the tools the record names;
 #   2  cannot check, and why: the record names no commit, or one this
-#      repository lacks; the tools the record names can no longer be had
-#      (their Debian packages have newer versions now); the rebuild failed;
-#      no root of the record's release can be made here.
+#      repository lacks; the archives differ, but so do the tools, as the
+#      versions the record names can no longer be had (their Debian packages
+#      were updated since); the rebuild failed; no root of the record's
+#      release can be made here.
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: $0 RECORD" >&2
@@ -78,19 +80,20 @@ if [ "$status" -ne 0 ] || [ ! -f "$rebuilt/$name.buildinfo" ]; then
 fi
 cp "$rebuilt/$name.zip" "$rebuilt/$name.buildinfo" "$rebuilt/SHA256SUMS" "$out/"
 
-# The same tools, or the comparison would say nothing of the commit.
-changed=()
+# The tools that rebuilt it, against those the record names.
+others=()
 for tool in Compiler Compiler-Package Binutils Binutils-Package Zip Zip-Package; do
   then=$(field "$tool" "$record")
   now=$(field "$tool" "$out/$name.buildinfo")
-  [ "$then" = "$now" ] || changed+=("$tool '$then', now '$now'")
+  [ "$then" = "$now" ] || others+=("$tool '$then', now '$now'")
 done
-if [ ${#changed[@]} -gt 0 ]; then
-  cannot "the tools its build record names can no longer be had: $(printf '%s; ' "${changed[@]}" |
-    sed 's/; $//')"
-fi
+changed=$(printf '%s; ' "${others[@]}" | sed 's/; $//')
 if cmp -s "$out/$name.zip" "$download/$name.zip"; then
+  [ -z "$changed" ] || echo "check: rebuilt with other tools than the record names: $changed"
   echo "check: the same: $name.zip is what commit $commit builds, byte for byte"
+elif [ -n "$changed" ]; then
+  cannot "it differs from the rebuild, but the tools its build record names can no longer" \
+    "be had: $changed"
 else
   echo "check: DIFFERENT: $name.zip is not what commit $commit builds with the same tools"
   exit 1
