@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a command as a new user of Wavrix would, on a fresh machine of another
+# Runs a command as a new user of Wavrix would, on a fresh machine of a
 # Debian release: in a minimal root of that release, made anew with
 # debootstrap, on a clean clone of this repository's committed tree.
 #   fresh_root.sh [--commit COMMIT] [--bring-back PATH]... RELEASE COMMAND [ARGUMENTS...]
