@@ -97,7 +97,7 @@ mkdir -p "$work" "$cache/debootstrap" "$cache/apt"
 exec 9>"$work.lock"
 flock 9
 
-# The mounts under `path`, deepest last.
+# The mounts at or under `path`.
 mounts_under() {
   awk -v r="$1" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/self/mounts
 }

@@ -21,6 +21,7 @@ set -euo pipefail
 strip=$1 exe=$2 readme=$3 out=$4 version=$5 source=$6 cxx=$7
 : "${SOURCE_DATE_EPOCH:?SOURCE_DATE_EPOCH must be set}"
 name=wavrix-$version-win32
+source "$(dirname "$0")/debian_releases.sh"
 
 # "NAME VERSION" of the package that installed the program FILE, where the
 # system keeps packages with dpkg; nothing elsewhere.
@@ -32,17 +33,6 @@ package_of() {
   package=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1) || return 0
   [ -n "$package" ] || return 0
   dpkg-query -W -f='${Package} ${Version}' "$package" 2>/dev/null || true
-}
-
-# The system the tools came from, as it names itself ("Debian GNU/Linux 12
-# (bookworm)"); nothing where it does not.
-os_name() {
-  [ -r /etc/os-release ] || return 0
-  (
-    # shellcheck disable=SC1091 # the system's own
-    . /etc/os-release
-    echo "${PRETTY_NAME:-}"
-  )
 }
 
 # "FIELD: VALUE", or nothing when VALUE is empty.
@@ -88,7 +78,8 @@ checksum_line() {
   else
     field Source-Date "$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')"
   fi
-  field Build-System "$(os_name)"
+  # The system the tools came from, as it names itself.
+  field Build-System "$(os_release PRETTY_NAME)"
   field Compiler "$("$cxx" --version | head -n 1)"
   field Compiler-Package "$(package_of "$cxx")"
   field Binutils "$("$linker" --version | head -n 1)"

@@ -5,10 +5,10 @@
 #   source_commit.sh --date SOURCE_DIR
 # With --date, prints the time of the commit SOURCE_DIR has checked out, in
 # seconds since 1970, when it is the top of a git checkout, and nothing
-# otherwise: a copy has no commit time to read. Otherwise prints the commit
-# SOURCE_DIR has checked out, when it is the top of a git
-# checkout with nothing changed; for a copy of the source without its .git
-# (as `git archive` makes), the commit handed over in WAVRIX_SOURCE_COMMIT.
+# otherwise: a copy has no commit time to read. Without it, prints the commit
+# SOURCE_DIR has checked out, when it is the top of a git checkout with
+# nothing changed; for a copy of the source without its .git (as `git
+# archive` makes), the commit handed over in WAVRIX_SOURCE_COMMIT.
 # When the commit cannot be known it prints a line that says why, beginning
 # "unknown (". Fails, saying why on standard error, when WAVRIX_SOURCE_COMMIT
 # is no full commit id or names another commit than the one checked out:

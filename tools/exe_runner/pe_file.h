@@ -1,9 +1,9 @@
 // Reading a 32-bit Windows program file: its headers, its section table, where
 // an address of the image lies in the file, its imports, exports and
-// resources. Every read is
-// checked against the end of the bytes it is given, so that a malformed or
-// cut-short file gives a reason or nothing, never a read past its end. No C
-// library, no heap and no output: the exe runner and the tests both use it.
+// resources. Every read is checked against the end of the bytes it is given,
+// so that a malformed or cut-short file gives a reason or nothing, never a
+// read past its end. No C library, no heap and no output: the exe runner and
+// the tests both use it.
 #ifndef WAVRIX_TOOLS_EXE_RUNNER_PE_FILE_H_
 #define WAVRIX_TOOLS_EXE_RUNNER_PE_FILE_H_
 
