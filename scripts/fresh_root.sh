@@ -154,10 +154,21 @@ fi
 } >"$root/etc/apt/sources.list"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 mount_in_root proc -t proc proc
-# The device nodes alone, then a private /dev/shm: nothing mounted in the
-# root can reach this machine's own /dev.
-mount_in_root dev --bind /dev
-mount --make-private "$root/dev" 2>/dev/null || skip "cannot make $root/dev private"
+# A /dev of the root's own: the few devices programs use, each this
+# machine's bound onto a file there (a file so bound cannot be removed or
+# replaced from inside, as a tool that replaces its output file would
+# replace /dev/null), links for the descriptors, and a /dev/shm. Nothing in
+# the root can change this machine's own /dev.
+mount_in_root dev -t tmpfs -o mode=755 tmpfs
+for device in null zero full random urandom tty; do
+  : >"$root/dev/$device"
+  mount_in_root "dev/$device" --bind "/dev/$device"
+done
+ln -s /proc/self/fd "$root/dev/fd"
+ln -s /proc/self/fd/0 "$root/dev/stdin"
+ln -s /proc/self/fd/1 "$root/dev/stdout"
+ln -s /proc/self/fd/2 "$root/dev/stderr"
+mkdir -p "$root/dev/shm" "$root/dev/pts"
 mount_in_root dev/shm -t tmpfs -o mode=1777 tmpfs
 mount_in_root var/cache/apt/archives --bind "$cache/apt"
 

@@ -40,7 +40,7 @@ if [ -n "${NO_NETWORK:-}" ]; then
   exit 1
 fi
 args=("$@")
-mkdir -p "${args[-2]}"/{proc,dev/shm,var/cache/apt/archives,etc/apt,root}
+mkdir -p "${args[-2]}"/{proc,dev,var/cache/apt/archives,etc/apt,root}
 EOF
 cat >"$work/bin/mount" <<'EOF'
 #!/usr/bin/env bash
@@ -102,7 +102,7 @@ case $case_name in
     run MOUNT_FAILS=tmpfs "${fresh_root[@]}" trixie true
     exits 77
     expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): cannot mount" \
-      "$root/dev/shm: mount: permission denied"
+      "$root/dev: mount: permission denied"
     not_called "chroot $root /usr/bin/env -i .* fresh_root"
     all_undone
     ;;
@@ -113,7 +113,7 @@ case $case_name in
     cache=$work/repo/build/fresh-root/cache/trixie
     called "debootstrap --variant=minbase --cache-dir=$cache/debootstrap trixie $root http://mirror.test/debian/"
     called "mount -t proc proc $root/proc"
-    called "mount --bind /dev $root/dev"
+    called "mount --bind /dev/null $root/dev/null"
     [ "$(cat "$CALLS.sources")" = "deb http://mirror.test/debian/ trixie main
 deb http://mirror.test/debian/ trixie-updates main
 deb http://security.test/debian-security/ trixie-security main" ] ||
