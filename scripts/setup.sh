@@ -10,7 +10,7 @@
 #                              debug information), the analysers, valgrind,
 #                              gcovr, GNU MPFR and xmllint; and Wine, where
 #                              this machine's kernel runs 32-bit programs
-#   scripts/setup.sh root      debootstrap alone, for scripts/fresh_root.sh
+#   scripts/setup.sh root      mmdebstrap and uidmap, for scripts/fresh_root.sh
 #
 # A package is needed or optional. A needed one that does not install stops
 # the set-up, named with apt's reason. Wine is optional: only its own tests use
@@ -18,6 +18,11 @@
 # names it and the set-up goes on. A package index that fails to download (a
 # mirror caught mid-sync) is named in one line, and the install goes on from
 # the indexes that did.
+#
+# Installing takes root rights: root itself, or sudo. Without them nothing is
+# installed: one line names the needed packages missing and the command that
+# installs them as root, and the set-up stops; a missing Wine gets its own such
+# line, and the set-up goes on.
 set -euo pipefail
 
 what=${1:-all}
@@ -30,13 +35,23 @@ case "$what" in
   all) needed+=(g++-mingw-w64-i686 zip unzip qemu-user libmpfr-dev clang libclang-rt-dev
                 llvm clang-tidy cppcheck valgrind gcovr libxml2-utils)
        optional+=(wine wine32:i386) ;;
-  root) needed=(debootstrap) ;;
+  root) needed=(mmdebstrap uidmap) ;;
   *) echo "usage: $0 [native|windows|all|root]" >&2; exit 2 ;;
 esac
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+# Root rights: root, or a sudo that needs no password or can ask for one at
+# this terminal (a sudo that cannot ask would only fail later, mid-install).
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+rights=1
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null && { sudo -n true 2>/dev/null || [ -t 0 ]; }; then
+    sudo=sudo
+  else
+    rights=""
+  fi
+fi
 
 # Whether this machine's kernel runs 32-bit x86 programs, found by running
 # one: 92 bytes of ELF, a header, one segment and `exit(42)` through int 0x80.
@@ -50,8 +65,7 @@ kernel_runs_32bit() {
   elf+='\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08\x5c\0\0\0\x5c\0\0\0\x05\0\0\0'
   elf+='\0\x10\0\0\x6a\x2a\x5b\x6a\x01\x58\xcd\x80'
   # In the build folder, which must allow running programs anyway.
-  mkdir -p "$root/build"
-  dir=$(mktemp -d "$root/build/probe32.XXXXXX")
+  mkdir -p "$root/build" && dir=$(mktemp -d "$root/build/probe32.XXXXXX") || return 1
   printf '%b' "$elf" >"$dir/probe"
   chmod +x "$dir/probe"
   "$dir/probe" 2>/dev/null || status=$?
@@ -61,20 +75,12 @@ kernel_runs_32bit() {
 
 # Wine runs the 32-bit Windows program with 32-bit Linux code, and comes with
 # the i386 architecture; a kernel that cannot run such code gets neither.
-added_i386=""
-if [ ${#optional[@]} -gt 0 ]; then
-  if ! kernel_runs_32bit; then
-    echo "setup: Wine left out, its tests skip: this machine's kernel runs no 32-bit programs" \
-      "(the Windows program still runs on the emulated i486 and Pentium)"
-    optional=()
-  elif ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
-    $sudo dpkg --add-architecture i386
-    added_i386=1
-    # Kept without Wine, its indexes would make every later update fetch
-    # them, and meet any fault of the mirror's there again.
-    trap '[ -z "$added_i386" ] || $sudo dpkg --remove-architecture i386 2>/dev/null || true' EXIT
-  fi
+if [ ${#optional[@]} -gt 0 ] && ! kernel_runs_32bit; then
+  echo "setup: Wine left out, its tests skip: this machine's kernel runs no 32-bit programs" \
+    "(the Windows program still runs on the emulated i486 and Pentium)"
+  optional=()
 fi
+has_i386() { grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; }
 
 # The packages among the arguments that are not installed.
 not_installed() {
@@ -89,23 +95,62 @@ if [ ${#missing_needed[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ]; then
   exit 0
 fi
 
+# The command that installs the packages given, to be run as root.
+as_root() {
+  local add=""
+  case " $* " in *":i386 "*) has_i386 || add="dpkg --add-architecture i386 && " ;; esac
+  echo "${add}apt-get update && apt-get install -y $*"
+}
+if [ -z "$rights" ]; then
+  [ ${#missing_optional[@]} -eq 0 ] ||
+    echo "setup: Wine left out, its tests skip: installing it takes root rights; as root, run:" \
+      "$(as_root "${missing_optional[@]}")"
+  [ ${#missing_needed[@]} -eq 0 ] || {
+    echo "setup: missing packages the build and tests need: ${missing_needed[*]}; as root," \
+      "run: $(as_root "${missing_needed[@]}")" >&2
+    exit 1
+  }
+  exit 0
+fi
+
+added_i386=""
+if [ ${#missing_optional[@]} -gt 0 ] && ! has_i386; then
+  $sudo dpkg --add-architecture i386
+  added_i386=1
+  # Kept without Wine, its indexes would make every later update fetch
+  # them, and meet any fault of the mirror's there again.
+  trap '[ -z "$added_i386" ] || $sudo dpkg --remove-architecture i386 2>/dev/null || true' EXIT
+fi
+
+# Why apt failed, on one line: its errors, else its last line, else its exit
+# code (a sudo that fails, or apt killed, leaves no `E: ` line).
+apt_reason() {
+  local reason
+  reason=$(sed -n 's/^E: //p' <<<"$1" | paste -sd ' ' -)
+  [ -n "$reason" ] || reason=$(awk 'NF { last = $0 } END { print last }' <<<"$1")
+  echo "${reason:-apt-get exited with code $2}"
+}
+
 # Installs the packages given, with recommends (the Wine tests were proven
-# with them). On failure, prints apt's errors on one line and returns non-zero.
+# with them). On failure, prints why on one line and returns non-zero. Through
+# env, as sudo would drop the variable.
 apt_install() {
   local log status=0
-  log=$(DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" 2>&1) || status=$?
+  log=$($sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" 2>&1) || status=$?
   [ "$status" -ne 0 ] || return 0
-  grep '^E: ' <<<"$log" | sed 's/^E: //' | paste -sd ' ' -
+  apt_reason "$log" "$status"
   return "$status"
 }
 
 missing=("${missing_needed[@]}" "${missing_optional[@]}")
 echo "setup: installing ${missing[*]}"
-update_log=$($sudo apt-get update -qq 2>&1) || {
+status=0
+update_log=$($sudo apt-get update -qq 2>&1) || status=$?
+if [ "$status" -ne 0 ]; then
   failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$update_log" | paste -sd ' ' -)
   echo "setup: going on without the package indexes that failed to download:" \
-    "${failed:-$(grep -m 1 '^E: ' <<<"$update_log")}"
-}
+    "${failed:-$(apt_reason "$update_log" "$status")}"
+fi
 
 if [ ${#missing_needed[@]} -gt 0 ] && ! apt_install "${missing_needed[@]}" >/dev/null; then
   # One at a time, to name each that cannot be had and install the rest.
