@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
 # Runs a command as a new user of Wavrix would, on a fresh machine of a
-# Debian release: in a minimal root of that release, made anew with
-# debootstrap, on a clean clone of this repository's committed tree.
-#   fresh_root.sh [--commit COMMIT] [--bring-back PATH]... RELEASE COMMAND [ARGUMENTS...]
+# Debian release: in a minimal root of that release, made anew by mmdebstrap,
+# on a clean clone of this repository's committed tree.
+#   fresh_root.sh [--commit COMMIT] [--bring-back PATH]... [--into DIR] RELEASE COMMAND [ARGUMENTS...]
 #   fresh_root.sh --others     the supported releases this machine does not
 #                              run, one a line
 # RELEASE is a supported release by codename or number: bookworm or 12,
-# trixie or 13. COMMAND runs as root, at the top of the clone, with a clean
-# environment (give it variables through `env`); the clone has HEAD checked
-# out, or COMMIT. Each PATH of the clone (a file or a folder) is copied back,
-# after the command, to build/fresh-root/RELEASE/PATH.
+# trixie or 13. COMMAND runs as the root's root, at the top of the clone, with
+# a clean environment (give it variables through `env`); the clone has the
+# committed HEAD checked out, or COMMIT: edits not committed stay outside.
+# Each PATH of the clone (a file or a folder) that the command left is copied
+# back, after it, to DIR/PATH; DIR is build/fresh-root/CODENAME unless given.
 #
 # The root is made from the Debian mirror this machine's apt already uses,
 # with git installed, as it is on a machine where the repository was cloned.
-# It lives in build/fresh-root/RELEASE/root and is removed after the command,
-# its mounts undone on every way out, a failure or an interrupt included; the
-# packages it downloaded are kept in build/fresh-root/cache for the next one.
+# It lives in a user namespace whose root is this user's subordinate ids
+# (/etc/subuid, /etc/subgid), whoever starts it, root included: what the
+# machine's own users own, its device files too, is out of its reach. Its
+# mounts are its namespaces' own, the command and whatever it started end
+# with it, and mmdebstrap removes the root on every way out. Where the kernel
+# gives no user namespace (switched off, or inside a chroot such as another
+# fresh root), a caller with root rights gets mmdebstrap's root mode, in a
+# mount namespace of its own. Root is given subordinate ids where it has none;
+# another user is told how. The packages downloaded are kept in
+# build/fresh-root/cache for the next root.
 #
-# Exit code: the command's own, or 77 when the root cannot be made (no root
-# rights, no debootstrap, no Debian mirror in apt's sources, no network, an
-# unknown release), said in one line: the caller skips, it did not fail. A
+# Exit code: the command's own, or 77 when no root can be made, said in one
+# line naming the cause and what to do: the caller skips, it did not fail. A
 # command's own 77 becomes 1, so that it cannot pass for a skip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,13 +34,14 @@ top=$(pwd -P)
 source scripts/debian_releases.sh
 
 usage() {
-  echo "usage: $0 [--commit COMMIT] [--bring-back PATH]... RELEASE COMMAND [ARGUMENTS...]" >&2
+  echo "usage: $0 [--commit COMMIT] [--bring-back PATH]... [--into DIR] RELEASE COMMAND [ARGUMENTS...]" >&2
   echo "       $0 --others" >&2
   exit 2
 }
 
 commit=HEAD
 bring_back=()
+into=""
 while [ $# -gt 0 ]; do
   case $1 in
     --others)
@@ -45,6 +53,7 @@ while [ $# -gt 0 ]; do
       ;;
     --commit) [ $# -ge 2 ] || usage; commit=$2; shift 2 ;;
     --bring-back) [ $# -ge 2 ] || usage; bring_back+=("$2"); shift 2 ;;
+    --into) [ $# -ge 2 ] || usage; into=$(realpath -m "$2"); shift 2 ;;
     -*) usage ;;
     *) break ;;
   esac
@@ -68,15 +77,68 @@ skip() {
 
 known=$(printf '%s, ' "${debian_releases[@]}" | sed 's/:\([0-9]*\)/ (\1)/g; s/, $//')
 [ -n "$codename" ] || skip "not a supported release: $known"
-[ "$(id -u)" -eq 0 ] || skip "making one needs root rights (debootstrap, mount, chroot)"
 # The commit, before anything is made: a wrong one is the caller's fault.
 commit=$(git rev-parse --verify --quiet "$commit^{commit}") || {
   echo "fresh_root: no commit ${commit} in this repository" >&2
   exit 2
 }
-if ! command -v debootstrap >/dev/null; then
-  bash scripts/setup.sh root >/dev/null 2>&1 || true
-  command -v debootstrap >/dev/null || skip "debootstrap is not installed and cannot be"
+user=$(id -un)
+uid=$(id -u)
+# Where the subordinate ids are kept; the tests give folders of their own.
+etc=${WAVRIX_TEST_ETC:-/etc}
+
+# START COUNT of the first range of subordinate ids FILE gives this user.
+first_range() {
+  awk -F: -v n="$user" -v u="$uid" '($1 == n || $1 == u) && NF == 3 { print $2, $3; exit }' \
+    "$1" 2>/dev/null || true
+}
+# The lowest range of 65536 ids from 100000 on that no user has, as FROM-TO.
+free_range() {
+  local from=100000
+  while read -r start count; do
+    [ $((start + count)) -le "$from" ] || [ "$start" -ge $((from + 65536)) ] ||
+      from=$((start + count))
+  done < <(cat "$etc/subuid" "$etc/subgid" 2>/dev/null | awk -F: 'NF == 3 { print $2, $3 }' | sort -n)
+  echo "$from-$((from + 65535))"
+}
+
+# mmdebstrap's user namespace needs the kernel's leave and, for anyone but
+# root, newuidmap; the root mode needs neither.
+if unshare --user true 2>/dev/null; then
+  mode=unshare
+elif [ "$uid" -eq 0 ]; then
+  mode=root
+else
+  why="user namespaces are switched off on this machine"
+  [ "$(cat /proc/sys/user/max_user_namespaces 2>/dev/null)" != 0 ] ||
+    why+=" (user.max_user_namespaces is 0)"
+  [ "$(cat /proc/sys/kernel/unprivileged_userns_clone 2>/dev/null)" != 0 ] ||
+    why+=" (kernel.unprivileged_userns_clone is 0)"
+  [ "$(cat /proc/sys/kernel/apparmor_restrict_unprivileged_userns 2>/dev/null)" != 1 ] ||
+    why+=" (kernel.apparmor_restrict_unprivileged_userns is 1)"
+  skip "$why, or refused inside a chroot: have them allowed, or run this as root"
+fi
+tools=(mmdebstrap)
+[ "$mode" = root ] || tools+=(newuidmap newgidmap)
+have_tools() {
+  local tool
+  for tool in "${tools[@]}"; do command -v "$tool" >/dev/null || return 1; done
+}
+if ! have_tools; then
+  reason=$(bash scripts/setup.sh root 2>&1 | tail -n 1) || true
+  have_tools ||
+    skip "mmdebstrap is not installed and cannot be: ${reason:-setup.sh root did not install it}"
+fi
+if [ "$mode" = unshare ] && { [ -z "$(first_range "$etc/subuid")" ] ||
+  [ -z "$(first_range "$etc/subgid")" ]; }; then
+  range=$(free_range)
+  if [ "$uid" -eq 0 ]; then
+    usermod --add-subuids "$range" --add-subgids "$range" root
+    echo "fresh_root: gave root the subordinate ids $range, onto which a fresh root's root is mapped"
+  else
+    skip "no subordinate ids for $user in /etc/subuid and /etc/subgid: as root, run:" \
+      "usermod --add-subuids $range --add-subgids $range $user"
+  fi
 fi
 
 # The mirror of Debian's main archive that apt uses here, and its security
@@ -87,113 +149,105 @@ suites="($(printf '%s|' "${debian_releases[@]%%:*}")oldstable|stable|testing|uns
 mirror=$(awk -v s="^$suites(-updates)?\$" '$1 == "deb" && $3 ~ s { print $2; exit }' <<<"$sources")
 security=$(awk -v s="^$suites-security\$" '$1 == "deb" && $3 ~ s { print $2; exit }' <<<"$sources")
 [ -n "$mirror" ] || skip "no Debian mirror in this machine's apt sources"
+lists=("deb $mirror $codename main" "deb $mirror $codename-updates main")
+[ -z "$security" ] || lists+=("deb $security $codename-security main")
 
 base=$top/build/fresh-root
-work=$base/$codename
-root=$work/root
 cache=$base/cache/$codename
-mkdir -p "$work" "$cache/debootstrap" "$cache/apt"
-# One run a release at a time: the next waits.
-exec 9>"$work.lock"
+into=${into:-$base/$codename}
+mkdir -p "$cache"
+# One root of a release at a time, for its cache: the next waits.
+exec 9>"$base/$codename.lock"
 flock 9
 
-# The mounts at or under `path`.
-mounts_under() {
-  awk -v r="$1" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/self/mounts
+# What goes in and comes out lies in a folder of this run's own: the clone,
+# the command as a script, and then its exit code, what it brings back and
+# mmdebstrap's log. In a user namespace started by root, the namespace's root
+# is a subordinate id outside it: it gets the folder and, for the run, the
+# cache, which is put back on every way out.
+stage=$(mktemp -d)
+wrap=()
+if [ "$mode" = root ]; then
+  wrap=(unshare --mount --propagation private)
+elif [ "$uid" -eq 0 ]; then
+  read -r uid_from uid_count <<<"$(first_range "$etc/subuid")"
+  read -r gid_from gid_count <<<"$(first_range "$etc/subgid")"
+  wrap=(unshare --user --map-users="$uid_from,0,$uid_count" --map-groups="$gid_from,0,$gid_count"
+        --setuid 0 --setgid 0)
+  mv "$cache" "$stage/cache"
+fi
+finish() {
+  [ ! -d "$stage/cache" ] || { rm -rf "$cache" && mv "$stage/cache" "$cache" &&
+    chown -R "$uid:$(id -g)" "$cache"; } || echo "fresh_root: cannot keep the cache" >&2
+  rm -rf "$stage"
 }
-
-# Removes the root, never through a mount still in it.
-remove_root() {
-  if [ -n "$(mounts_under "$root")" ]; then
-    echo "fresh_root: $root is left in place: it still has mounts:" \
-      "$(mounts_under "$root" | paste -sd ' ' -)" >&2
-    return 1
-  fi
-  rm -rf --one-file-system "$root"
-}
-
-mounted=()
-# Ends whatever still runs in the root, undoes the mounts, newest first, and
-# removes the root.
-undo() {
-  local proc i
-  for proc in /proc/[0-9]*; do
-    [ "$(readlink "$proc/root" 2>/dev/null)" != "$root" ] || kill -9 "${proc#/proc/}" 2>/dev/null || true
-  done
-  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-    umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" ||
-      echo "fresh_root: cannot unmount ${mounted[i]}" >&2
-  done
-  mounted=()
-  remove_root || true
-}
-trap undo EXIT
+trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+work_cache=$cache
+[ ! -d "$stage/cache" ] || work_cache=$stage/cache
 
-# Mounts, or skips: a machine that may not mount cannot make the root.
-mount_in_root() {
-  local target=$root/$1
-  shift
-  local why
-  why=$(mount "$@" "$target" 2>&1) || skip "cannot mount $target: $why"
-  mounted+=("$target")
-}
-
-remove_root || exit 1
-echo "fresh_root: making a minimal root of Debian $number ($codename) from $mirror"
-log=$work/debootstrap.log
-if ! debootstrap --variant=minbase --cache-dir="$cache/debootstrap" "$codename" "$root" "$mirror" \
-  >"$log" 2>&1; then
-  skip "debootstrap failed: $(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")"
-fi
+git clone --quiet --no-hardlinks --no-checkout "$top" "$stage/wavrix"
+git -C "$stage/wavrix" checkout --quiet --detach "$commit"
+mkdir "$stage/.fresh-root" "$stage/out"
+# The command, in a process namespace of its own, so that nothing it started
+# outlives it; then its exit code and what it brings back, for the outside.
 {
-  echo "deb $mirror $codename main"
-  echo "deb $mirror $codename-updates main"
-  [ -z "$security" ] || echo "deb $security $codename-security main"
-} >"$root/etc/apt/sources.list"
-cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-mount_in_root proc -t proc proc
-# A /dev of the root's own: the few devices programs use, each this
-# machine's bound onto a file there (a file so bound cannot be removed or
-# replaced from inside, as a tool that replaces its output file would
-# replace /dev/null), links for the descriptors, and a /dev/shm. Nothing in
-# the root can change this machine's own /dev.
-mount_in_root dev -t tmpfs -o mode=755 tmpfs
-for device in null zero full random urandom tty; do
-  : >"$root/dev/$device"
-  mount_in_root "dev/$device" --bind "/dev/$device"
-done
-ln -s /proc/self/fd "$root/dev/fd"
-ln -s /proc/self/fd/0 "$root/dev/stdin"
-ln -s /proc/self/fd/1 "$root/dev/stdout"
-ln -s /proc/self/fd/2 "$root/dev/stderr"
-mkdir -p "$root/dev/shm" "$root/dev/pts"
-mount_in_root dev/shm -t tmpfs -o mode=1777 tmpfs
-mount_in_root var/cache/apt/archives --bind "$cache/apt"
+  echo 'cd /root/wavrix || exit 1'
+  echo 'status=0'
+  printf '%q ' "$@"
+  echo '|| status=$?'
+  echo 'echo "$status" >/root/.fresh-root/status'
+  echo 'back=()'
+  printf 'for p in'
+  printf ' %q' "${bring_back[@]}"
+  echo '; do [ ! -e "$p" ] || back+=("$p"); done'
+  echo 'tar -cf /root/.fresh-root/back.tar --files-from=/dev/null "${back[@]}"'
+} >"$stage/.fresh-root/command"
+# The command's output reaches this script's through two pipes in the
+# folder, read from outside: mmdebstrap's own goes to its log.
+mkfifo -m 622 "$stage/stdout" "$stage/stderr"
+chmod 711 "$stage"
+[ "$uid" -ne 0 ] || [ "$mode" = root ] || chown -R "$uid_from:$gid_from" "$stage"
+cat "$stage/stdout" &
+readers=($!)
+cat "$stage/stderr" >&2 &
+readers+=($!)
+run_command='unshare --pid --fork --mount-proc="$1/proc" chroot "$1" /usr/bin/env -i HOME=/root'
+run_command+=" LANG=C.UTF-8 TERM=$(printf %q "${TERM:-dumb}")"
+run_command+=' PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin'
+run_command+=" bash /root/.fresh-root/command </dev/null >$(printf %q "$stage/stdout") 2>$(printf %q "$stage/stderr")"
 
-in_root() {
-  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
-}
-log=$work/git.log
-# An index that fails to download (a mirror mid-sync) need not keep git out.
-if ! in_root bash -c 'apt-get update -qq; DEBIAN_FRONTEND=noninteractive apt-get install -y -qq git' \
-  >"$log" 2>&1; then
-  skip "git does not install: $(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")"
-fi
-git clone --quiet --no-hardlinks "$top" "$root/root/wavrix"
-git -C "$root/root/wavrix" checkout --quiet --detach "$commit"
-
-echo "fresh_root: in Debian $number ($codename), at $(git rev-parse --short "$commit"): $*"
+echo "fresh_root: in a minimal root of Debian $number ($codename) from $mirror," \
+  "at $(git rev-parse --short "$commit"): $*"
+log=$stage/mmdebstrap.log
 status=0
-in_root bash -c 'cd /root/wavrix && exec "$@"' fresh_root "$@" || status=$?
+(
+  cd "$stage"
+  exec "${wrap[@]}" mmdebstrap --mode="$mode" --variant=minbase --include=git \
+    --skip=essential/unlink \
+    --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \
+    --setup-hook="sync-in $work_cache /var/cache/apt/archives" \
+    --customize-hook="copy-in $stage/wavrix $stage/.fresh-root /root" \
+    --customize-hook="$run_command" \
+    --customize-hook="download /root/.fresh-root/status $stage/out/status" \
+    --customize-hook="download /root/.fresh-root/back.tar $stage/out/back.tar" \
+    --customize-hook="sync-out /var/cache/apt/archives $work_cache" \
+    "$codename" /dev/null "${lists[@]}"
+) >"$log" 2>&1 </dev/null || status=$?
+# A command that never ran never opened the pipes.
+[ -f "$stage/out/status" ] || kill "${readers[@]}" 2>/dev/null || true
+wait "${readers[@]}" || true
+if [ ! -f "$stage/out/status" ]; then
+  skip "mmdebstrap failed: $(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")"
+fi
+[ "$status" -eq 0 ] || echo "fresh_root: mmdebstrap failed after the command:" \
+  "$(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")" >&2
+status=$(cat "$stage/out/status")
 [ "$status" -ne 77 ] || status=1
 for path in "${bring_back[@]}"; do
-  if [ -e "$root/root/wavrix/$path" ]; then
-    rm -rf "${work:?}/$path"
-    mkdir -p "$(dirname "$work/$path")"
-    cp -a "$root/root/wavrix/$path" "$work/$path"
-  fi
+  rm -rf "${into:?}/$path"
 done
+mkdir -p "$into"
+tar -xf "$stage/out/back.tar" -C "$into" --no-same-owner
 exit "$status"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The choices of scripts/fresh_root.sh, run from a copy of it in a repository
-# of its own, with id, apt-get, debootstrap, mount, umount and chroot replaced
-# on the PATH by stand-ins that log every call and answer as the case says;
-# nothing is mounted and no root is made. One case a run:
+# of its own, with id, apt-get, unshare, mmdebstrap, usermod and chown
+# replaced on the PATH by stand-ins that log every call and answer as the case
+# says, and the subordinate ids read from a folder of the case's own; no
+# namespace or root is made. One case a run:
 #   fresh_root_test.sh CASE
 set -euo pipefail
 source_top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,55 +11,74 @@ case_name=$1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/repo/scripts"
+mkdir -p "$work/bin" "$work/repo/scripts" "$work/etc"
 cp "$source_top"/scripts/{fresh_root,setup,debian_releases}.sh "$work/repo/scripts/"
 git -C "$work/repo" init -q
 git -C "$work/repo" add .
 git -C "$work/repo" -c user.name=test -c user.email=test@test commit -q -m test
-root=$work/repo/build/fresh-root/trixie/root
-export CALLS="$work/calls"
+export CALLS="$work/calls" WAVRIX_TEST_ETC="$work/etc"
 : >"$CALLS"
-# id: root unless $NOT_ROOT. apt-get: a main and a security mirror in the
-# sources. debootstrap: fails as without a network when $NO_NETWORK is set,
-# else makes the folders the mounts need. mount: fails for $MOUNT_FAILS.
-# chroot: the command (the call that passes "fresh_root" as $0) exits with
-# $COMMAND_STATUS.
+printf '%s\n' a:100000:65536 b:165536:65536 >"$work/etc/subuid"
+cp "$work/etc/subuid" "$work/etc/subgid"
+# id: root, or the user $AS_USER (uid 4242). apt-get: a main and a security
+# mirror in the sources. unshare: refuses a user namespace when $NO_USERNS is
+# set, else runs what follows its options. usermod: adds the ranges to the
+# case's files. mmdebstrap: fails as without a network when $NO_NETWORK is
+# set; else it runs no hook but the downloads, giving the command's exit code
+# $COMMAND_STATUS and a file it brings back, and writes a line as the command.
 cat >"$work/bin/id" <<'EOF'
 #!/usr/bin/env bash
-if [ -n "${NOT_ROOT:-}" ]; then echo 1000; else echo 0; fi
+case $1 in
+  -un) echo "${AS_USER:-root}" ;;
+  *) if [ -n "${AS_USER:-}" ]; then echo 4242; else echo 0; fi ;;
+esac
 EOF
 cat >"$work/bin/apt-get" <<'EOF'
 #!/usr/bin/env bash
 printf '%s\n' "deb http://mirror.test/debian/ bookworm" "deb http://mirror.test/debian/ bookworm-updates" \
   "deb http://security.test/debian-security/ bookworm-security" "deb http://other.test/ nodistro"
 EOF
-cat >"$work/bin/debootstrap" <<'EOF'
+cat >"$work/bin/unshare" <<'EOF'
 #!/usr/bin/env bash
-echo "debootstrap $*" >>"$CALLS"
+[ "$*" = "--user true" ] || echo "unshare $*" >>"$CALLS"
+case " $* " in *" --user "*) [ -z "${NO_USERNS:-}" ] || exit 1 ;; esac
+while [ "${1#-}" != "$1" ]; do
+  case $1 in --setuid | --setgid | --propagation) shift ;; esac
+  shift
+done
+exec "$@"
+EOF
+cat >"$work/bin/usermod" <<'EOF'
+#!/usr/bin/env bash
+echo "usermod $*" >>"$CALLS"
+echo "$5:${2%-*}:65536" >>"$WAVRIX_TEST_ETC/subuid"
+echo "$5:${4%-*}:65536" >>"$WAVRIX_TEST_ETC/subgid"
+EOF
+cat >"$work/bin/chown" <<'EOF'
+#!/usr/bin/env bash
+echo "chown $1" >>"$CALLS"
+EOF
+cat >"$work/bin/mmdebstrap" <<'EOF'
+#!/usr/bin/env bash
+echo "mmdebstrap $*" >>"$CALLS"
 if [ -n "${NO_NETWORK:-}" ]; then
-  echo "E: Failed getting release file http://mirror.test/debian/dists/trixie/Release"
-  exit 1
+  echo "E: apt-get update failed: http://mirror.test/debian/ unreachable"
+  exit 25
 fi
-args=("$@")
-mkdir -p "${args[-2]}"/{proc,dev,var/cache/apt/archives,etc/apt,root}
+for arg; do
+  case $arg in
+    "--customize-hook=download "*/status" "*) out=${arg##* } ;;
+  esac
+done
+stage=$(dirname "$(dirname "$out")")
+echo "${COMMAND_STATUS:-0}" >"$out"
+mkdir -p "$stage/made/build/win32"
+echo made >"$stage/made/build/win32/made"
+tar -cf "$stage/out/back.tar" -C "$stage/made" build/win32
+echo "the command's output" >"$stage/stdout"
+: >"$stage/stderr"
 EOF
-cat >"$work/bin/mount" <<'EOF'
-#!/usr/bin/env bash
-case " $* " in
-  *" ${MOUNT_FAILS:-none} "*) echo "failed mount $*" >>"$CALLS"; echo "mount: permission denied" >&2; exit 32 ;;
-esac
-echo "mount $*" >>"$CALLS"
-EOF
-cat >"$work/bin/umount" <<'EOF'
-#!/usr/bin/env bash
-echo "umount $*" >>"$CALLS"
-EOF
-cat >"$work/bin/chroot" <<'EOF'
-#!/usr/bin/env bash
-echo "chroot $*" >>"$CALLS"
-cp "$1/etc/apt/sources.list" "$CALLS.sources"
-case " $* " in *" fresh_root "*) exit "${COMMAND_STATUS:-0}" ;; esac
-EOF
+for tool in newuidmap newgidmap; do printf '#!/bin/sh\n' >"$work/bin/$tool"; done
 chmod +x "$work/bin/"*
 
 source "$(dirname "$0")/script_checks.sh"
@@ -67,14 +87,9 @@ run() {
   output=$(env PATH="$work/bin:$PATH" "$@" 2>&1) || status=$?
 }
 fresh_root=(bash "$work/repo/scripts/fresh_root.sh")
-# Every mount undone, the last made first, and the root removed.
-all_undone() {
-  local made undone
-  made=$(sed -n 's/^mount .* \([^ ]*\)$/\1/p' "$CALLS" | awk '!seen[$0]++' | tac)
-  undone=$(sed -n 's/^umount \(.*\)$/\1/p' "$CALLS")
-  [ "$made" = "$undone" ] || fail "mounted, newest first:"$'\n'"$made"$'\n'"unmounted:"$'\n'"$undone"
-  [ ! -e "$root" ] || fail "the root is left in place"
-}
+lists="trixie /dev/null deb http://mirror.test/debian/ trixie main"
+lists+=" deb http://mirror.test/debian/ trixie-updates main"
+lists+=" deb http://security.test/debian-security/ trixie-security main"
 
 case $case_name in
   AnUnknownReleaseSkips)
@@ -82,49 +97,50 @@ case $case_name in
     exits 77
     expect "fresh_root: skipped, no fresh root of Debian 14: not a supported release:" \
       "bookworm (12), trixie (13)"
-    not_called debootstrap
+    not_called mmdebstrap
     ;;
-  WithoutRootRightsItSkips)
-    run NOT_ROOT=1 "${fresh_root[@]}" trixie true
+  AUserWithoutUserNamespacesSkips)
+    run AS_USER=tester NO_USERNS=1 "${fresh_root[@]}" trixie true
     exits 77
-    expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): making one needs root" \
-      "rights (debootstrap, mount, chroot)"
-    not_called debootstrap
+    grep -q "^fresh_root: skipped, no fresh root of Debian 13 (trixie): user namespaces are switched off.*: have them allowed, or run this as root$" <<<"$output" ||
+      fail "no line saying user namespaces are off"
+    not_called mmdebstrap
     ;;
-  WithoutANetworkItSkipsAndMountsNothing)
+  AUserWithoutSubordinateIdsSkipsSayingHowToGiveThem)
+    run AS_USER=tester "${fresh_root[@]}" 13 true
+    exits 77
+    expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): no subordinate ids for tester" \
+      "in /etc/subuid and /etc/subgid: as root, run: usermod --add-subuids 231072-296607" \
+      "--add-subgids 231072-296607 tester"
+    not_called usermod
+    not_called mmdebstrap
+    ;;
+  RootIsGivenFreeIdsAndMappedOntoThem)
+    run COMMAND_STATUS=3 "${fresh_root[@]}" --bring-back build/win32 --into "$work/back" 13 false
+    exits 3
+    called "usermod --add-subuids 231072-296607 --add-subgids 231072-296607 root"
+    grep -q "^unshare --user --map-users=231072,0,65536 --map-groups=231072,0,65536 --setuid 0 --setgid 0 mmdebstrap --mode=unshare .* $lists$" "$CALLS" ||
+      fail "mmdebstrap not run as the namespace's mapped root, with this machine's mirrors"
+    expect "the command's output"
+    [ "$(cat "$work/back/build/win32/made" 2>/dev/null)" = made ] || fail "nothing brought back"
+    ;;
+  RootWithoutUserNamespacesGetsAMountNamespace)
+    run NO_USERNS=1 "${fresh_root[@]}" 13 true
+    exits 0
+    grep -q "^unshare --mount --propagation private mmdebstrap --mode=root .* $lists$" "$CALLS" ||
+      fail "mmdebstrap not run in root mode in a mount namespace of its own"
+    not_called usermod
+    [ -d "$work/repo/build/fresh-root/cache/trixie" ] || fail "no cache kept"
+    ;;
+  ARootThatCannotBeMadeSkipsWithTheReason)
     run NO_NETWORK=1 "${fresh_root[@]}" 13 true
     exits 77
-    expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): debootstrap failed:" \
-      "E: Failed getting release file http://mirror.test/debian/dists/trixie/Release"
-    not_called "^mount"
-    ;;
-  AMountThatFailsSkipsAndUndoesTheOthers)
-    run MOUNT_FAILS=tmpfs "${fresh_root[@]}" trixie true
-    exits 77
-    expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): cannot mount" \
-      "$root/dev: mount: permission denied"
-    not_called "chroot $root /usr/bin/env -i .* fresh_root"
-    all_undone
-    ;;
-  ACommandThatFailsUndoesEveryMount)
-    run COMMAND_STATUS=3 "${fresh_root[@]}" trixie false
-    exits 3
-    # From this machine's mirrors, main and security, and nothing else.
-    cache=$work/repo/build/fresh-root/cache/trixie
-    called "debootstrap --variant=minbase --cache-dir=$cache/debootstrap trixie $root http://mirror.test/debian/"
-    called "mount -t proc proc $root/proc"
-    called "mount --bind /dev/null $root/dev/null"
-    [ "$(cat "$CALLS.sources")" = "deb http://mirror.test/debian/ trixie main
-deb http://mirror.test/debian/ trixie-updates main
-deb http://security.test/debian-security/ trixie-security main" ] ||
-      fail "the root's apt sources: $(cat "$CALLS.sources")"
-    [ ! -e "$root" ] || fail "the root is left in place"
-    all_undone
+    expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): mmdebstrap failed:" \
+      "E: apt-get update failed: http://mirror.test/debian/ unreachable"
     ;;
   ACommandsOwnSkipIsAFailure)
     run COMMAND_STATUS=77 "${fresh_root[@]}" trixie false
     exits 1
-    all_undone
     ;;
   *) echo "fresh_root_test.sh: no case $case_name" >&2; exit 2 ;;
 esac
