@@ -7,9 +7,10 @@
 # it. The rebuild is a clean clone of this repository at the record's commit,
 # dated by the record's source date. It runs on this machine when it runs the
 # Debian release the record names (Build-System), or when the record names
-# none; else in a fresh root of that release (scripts/fresh_root.sh, which
-# needs root rights). Its archive, record and SHA256SUMS are left in
-# build/check-download.
+# none; else in a fresh root of that release (scripts/fresh_root.sh). Its
+# archive, record and SHA256SUMS are left in build/check-download, which the
+# check empties first; the download itself is only read, and may lie anywhere
+# but there.
 #
 # The last line says what was found, and the exit code:
 #   0  the same: the archive is what the commit builds, byte for byte
@@ -44,6 +45,9 @@ field() {
 
 [ -f "$record" ] || cannot "no build record $record"
 [ -f "$download/$name.zip" ] || cannot "no $name.zip beside its build record"
+case $download/ in
+  "$out"/*) cannot "the download lies in $out, which the rebuild empties: move it elsewhere" ;;
+esac
 commit=$(field Commit "$record")
 [[ $commit =~ ^[0-9a-f]{40}$ ]] || cannot "its build record names no commit (Commit: $commit)"
 git cat-file -e "$commit^{commit}" 2>/dev/null ||
@@ -68,10 +72,9 @@ if [ -z "$release" ] || [ "$release" = "$(debian_here)" ]; then
   } >"$log" 2>&1 || status=$?
 else
   echo "check: rebuilding $commit in a fresh root of $system"
-  rebuilt=$top/build/fresh-root/$release/build/win32
-  rm -rf "$rebuilt"
-  bash scripts/fresh_root.sh --commit "$commit" --bring-back build/win32 "$release" \
-    env SOURCE_DATE_EPOCH="$date" bash scripts/release.sh >"$log" 2>&1 || status=$?
+  rebuilt=$out/root/build/win32
+  bash scripts/fresh_root.sh --commit "$commit" --bring-back build/win32 --into "$out/root" \
+    "$release" env SOURCE_DATE_EPOCH="$date" bash scripts/release.sh >"$log" 2>&1 || status=$?
   [ "$status" -ne 77 ] || cannot "$(tail -n 1 "$log" | sed 's/^fresh_root: //')"
 fi
 if [ "$status" -ne 0 ] || [ ! -f "$rebuilt/$name.buildinfo" ]; then
