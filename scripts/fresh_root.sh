@@ -102,28 +102,17 @@ free_range() {
   echo "$from-$((from + 65535))"
 }
 
-# mmdebstrap's user namespace needs the kernel's leave and, for anyone but
-# root, newuidmap; the root mode needs neither.
+# mmdebstrap's user namespace needs the kernel's leave, and newuidmap.
 if unshare --user true 2>/dev/null; then
   mode=unshare
 elif [ "$uid" -eq 0 ]; then
   mode=root
 else
-  why="user namespaces are switched off on this machine"
-  [ "$(cat /proc/sys/user/max_user_namespaces 2>/dev/null)" != 0 ] ||
-    why+=" (user.max_user_namespaces is 0)"
-  [ "$(cat /proc/sys/kernel/unprivileged_userns_clone 2>/dev/null)" != 0 ] ||
-    why+=" (kernel.unprivileged_userns_clone is 0)"
-  [ "$(cat /proc/sys/kernel/apparmor_restrict_unprivileged_userns 2>/dev/null)" != 1 ] ||
-    why+=" (kernel.apparmor_restrict_unprivileged_userns is 1)"
-  skip "$why, or refused inside a chroot: have them allowed, or run this as root"
+  skip "the kernel gives this user no user namespace (switched off by sysctl" \
+    "user.max_user_namespaces or kernel.unprivileged_userns_clone, or inside a chroot):" \
+    "have them allowed, or run this as root"
 fi
-tools=(mmdebstrap)
-[ "$mode" = root ] || tools+=(newuidmap newgidmap)
-have_tools() {
-  local tool
-  for tool in "${tools[@]}"; do command -v "$tool" >/dev/null || return 1; done
-}
+have_tools() { command -v mmdebstrap && command -v newuidmap && command -v newgidmap; } >/dev/null
 if ! have_tools; then
   reason=$(bash scripts/setup.sh root 2>&1 | tail -n 1) || true
   have_tools ||
@@ -166,16 +155,6 @@ flock 9
 # is a subordinate id outside it: it gets the folder and, for the run, the
 # cache, which is put back on every way out.
 stage=$(mktemp -d)
-wrap=()
-if [ "$mode" = root ]; then
-  wrap=(unshare --mount --propagation private)
-elif [ "$uid" -eq 0 ]; then
-  read -r uid_from uid_count <<<"$(first_range "$etc/subuid")"
-  read -r gid_from gid_count <<<"$(first_range "$etc/subgid")"
-  wrap=(unshare --user --map-users="$uid_from,0,$uid_count" --map-groups="$gid_from,0,$gid_count"
-        --setuid 0 --setgid 0)
-  mv "$cache" "$stage/cache"
-fi
 finish() {
   [ ! -d "$stage/cache" ] || { rm -rf "$cache" && mv "$stage/cache" "$cache" &&
     chown -R "$uid:$(id -g)" "$cache"; } || echo "fresh_root: cannot keep the cache" >&2
@@ -184,6 +163,24 @@ finish() {
 trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+wrap=()
+if [ "$mode" = root ]; then
+  # Private, but where the root folder is no mount point, as in a chroot.
+  propagation=private
+  unshare --mount --propagation private true 2>/dev/null || propagation=unchanged
+  wrap=(unshare --mount --propagation "$propagation")
+elif [ "$uid" -eq 0 ]; then
+  read -r uid_from uid_count <<<"$(first_range "$etc/subuid")"
+  read -r gid_from gid_count <<<"$(first_range "$etc/subgid")"
+  # util-linux 2.39 wrote the maps inside first, 2.38 outside first.
+  if unshare --help | grep -q '<inneruid>:<outeruid>'; then
+    maps=(--map-users="0:$uid_from:$uid_count" --map-groups="0:$gid_from:$gid_count")
+  else
+    maps=(--map-users="$uid_from,0,$uid_count" --map-groups="$gid_from,0,$gid_count")
+  fi
+  wrap=(unshare --user "${maps[@]}" --setuid 0 --setgid 0)
+  mv "$cache" "$stage/cache"
+fi
 work_cache=$cache
 [ ! -d "$stage/cache" ] || work_cache=$stage/cache
 
