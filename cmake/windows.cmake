@@ -25,7 +25,9 @@ enable_language(RC)
 
 # Every date in the exe and the release archive comes from the last commit, so
 # that a rebuild from the same source gives the same bytes: SOURCE_DATE_EPOCH
-# when it is set, else the time of the last commit (0 outside a git checkout).
+# when it is set, else the time of the commit the source has checked out (0
+# for a source that is no git checkout of its own, a copy inside another
+# repository included: that repository's commit is not this source's).
 # It is read at every build, not at configure time, into a file that changes
 # only with the date: a new commit relinks the program with its date.
 set(WAVRIX_SOURCE_DATE_FILE ${CMAKE_BINARY_DIR}/source-date-epoch)
@@ -85,8 +87,9 @@ function(wavrix_windows_targets)
     -Wl,--dynamicbase -Wl,--nxcompat -Wl,--gc-sections)
   target_link_libraries(wavrix PRIVATE wavrix_core ${import_lib} kernel32 user32 gcc)
   # The program is built as it is released, -O2, in every build type but
-  # Debug: -O3 (Release) only grows it past its 16 KiB, and a build with no
-  # type would give an unoptimised program unlike the released one.
+  # Debug: -O3 (Release) gains nothing and costs bytes (GCC 12's exe fills its
+  # 16 KiB to the byte, GCC 14's grows past them), and a build with no type
+  # would give an unoptimised program unlike the released one.
   foreach(program wavrix wavrix_core)
     target_compile_options(${program} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O2>)
   endforeach()
@@ -111,7 +114,8 @@ function(wavrix_windows_targets)
 
   # The release: an archive of the very code the tests ran, without its debug
   # information, and README.TXT, the users' guide; beside it the build record
-  # (the commit, the date, the tools, the checksums) and SHA256SUMS, packed
+  # (the version, the commit, the date, the system and the tools that built
+  # it, the checksums) and SHA256SUMS, packed
   # the same way on every machine.
   add_custom_target(release
     COMMAND ${WAVRIX_WITH_SOURCE_DATE}

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows program for release and packs, in build/win32:
 #   wavrix-<version>-win32.zip        wavrix.exe and README.TXT
-#   wavrix-<version>-win32.buildinfo  the build record: the commit, the
-#                                     version, the date, the tools and the
-#                                     checksums of the exe and the archive
+#   wavrix-<version>-win32.buildinfo  the build record: the version, the
+#                                     commit, the date, the system and the
+#                                     tools that built it, and the checksums
+#                                     of the exe and the archive
 #   SHA256SUMS                        the checksums of the archive and the
 #                                     record
 # The same commit gives the same bytes on any machine with the same tools:
