@@ -56,9 +56,15 @@ function(wavrix_windows_targets)
       ${CMAKE_SOURCE_DIR}/cardbus/btvid_32_operations.h
     COMMENT "Module definition for BTVID_32.DLL"
     VERBATIM)
+  # dlltool leaves two empty files in TMPDIR each time: it gets a folder in the
+  # build of its own, removed after it.
+  set(dlltool_tmp ${CMAKE_BINARY_DIR}/dlltool-tmp)
   add_custom_command(
     OUTPUT ${import_lib}
-    COMMAND ${CMAKE_DLLTOOL} -d ${def_file} -l ${import_lib}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dlltool_tmp}
+    COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${dlltool_tmp}
+      ${CMAKE_DLLTOOL} -d ${def_file} -l ${import_lib}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${dlltool_tmp}
     DEPENDS ${def_file}
     COMMENT "Import library for BTVID_32.DLL"
     VERBATIM)

@@ -12,10 +12,6 @@ case_name=$1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# MinGW-w64's dlltool leaves empty files in TMPDIR each time it makes the card
-# library's import library: the builds here leave them in the case's folder.
-export TMPDIR=$work/tmp
-mkdir "$TMPDIR"
 git clone --quiet "$source_top" "$work/repo"
 cp "$source_top"/scripts/{check_download,debian_releases}.sh "$work/repo/scripts/"
 cat >"$work/repo/scripts/fresh_root.sh" <<'EOF'
