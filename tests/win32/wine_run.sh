@@ -9,6 +9,11 @@ shift
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine keeps its server's socket and lock under TMPDIR and leaves the lock
+# behind when the server ends: they stay beside the prefix, as it does, out
+# of the tests' temporary folder.
+export TMPDIR=$WINEPREFIX.tmp
+mkdir -p "$TMPDIR"
 if [ ! -f "$WINEPREFIX/.wavrix-ready-4" ]; then
   mkdir -p "$WINEPREFIX"
   (
