@@ -13,9 +13,13 @@
 #   reader, the Windows program on an emulated i486 and Pentium, and under
 #   Wine where the set-up could install it (the kernel runs 32-bit programs
 #   and the mirror has it); the last lines list every test skipped and why.
+# What any step puts in a temporary folder goes in build/tmp, which must be
+# empty at the end: a step that leaves anything behind fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh all
+export TMPDIR=$PWD/build/tmp
+bash tests/temp_folder.sh prepare "$TMPDIR"
 
 step() { printf '\n==== %s\n' "$*"; }
 
@@ -74,6 +78,7 @@ bash scripts/memcheck.sh
 
 step "tests"
 ctest --preset native
+bash tests/temp_folder.sh check "$TMPDIR"
 # ctest names the tests it skipped; why, each says in its own output. The rows
 # of one run of a table (PREFIX/SUITE.TEST/ROW) that skip for one reason make one
 # line, their rows shown as *.

@@ -1,6 +1,5 @@
 #include "tests/end_to_end_cases.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "app/messages.h"
 #include "gtest/gtest.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 
 namespace e2e {
 namespace {
@@ -332,11 +332,7 @@ Seen SeenOf(const testproc::Result& result) {
 }
 
 std::string MakeTempDir() {
-  std::string pattern = ::testing::TempDir() + "wavrix_e2e_XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    ADD_FAILURE() << "cannot make a temporary directory";
-  }
-  return pattern;
+  return scratch::Folder();
 }
 
 const std::vector<Driver>& Drivers() {

@@ -16,6 +16,7 @@
 
 #include "gtest/gtest.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 
 namespace {
 
@@ -169,8 +170,8 @@ std::string FirstDifference(const std::string& made, const std::string& committe
 
 TEST(HarnessIconFilesTest, AreMadeFromTheirDrawing) {
   const std::string source = WAVRIX_SOURCE_DIR;
-  const std::string dir = ::testing::TempDir();
-  const std::string out = dir + "wavrix_icon";
+  const std::string dir = scratch::Folder();
+  const std::string out = dir + "/wavrix_icon";
   const testproc::Result made = testproc::Run(
       {WAVRIX_MAKE_ICON, source + "/assets/wavrix_icon.txt", out + ".ico", out + ".png"}, {}, dir);
   ASSERT_EQ(made.exitCode, 0) << made.err;

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/scratch.h"
+
 extern char** environ;
 
 namespace testproc {
@@ -57,8 +59,11 @@ Result Run(const std::vector<std::string>& argv, const std::vector<std::string>&
   }
   argp.push_back(nullptr);
 
-  const std::string outPath = directory + "/process.out";
-  const std::string errPath = directory + "/process.err";
+  // What it writes is caught in a folder of its own, not among the files of
+  // the folder it runs in, which may be shared or read by the test.
+  const std::string caught = scratch::Folder();
+  const std::string outPath = caught + "/out";
+  const std::string errPath = caught + "/err";
   Result result;
   const pid_t pid = fork();
   if (pid == 0) {
@@ -75,6 +80,7 @@ Result Run(const std::vector<std::string>& argv, const std::vector<std::string>&
     _exit(127);
   }
   if (pid < 0) {
+    scratch::Remove(caught);
     return result;
   }
   int status = 0;
@@ -82,6 +88,7 @@ Result Run(const std::vector<std::string>& argv, const std::vector<std::string>&
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.out = ReadFile(outPath);
   result.err = ReadFile(errPath);
+  scratch::Remove(caught);
   return result;
 }
 

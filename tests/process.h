@@ -16,7 +16,8 @@ struct Result {
 
 /// Runs `argv` (argv[0] is the program, looked up in PATH) in `directory`, with the
 /// current environment less every variable starting with "WAVRIX_SIM_", plus
-/// `extraEnv` ("NAME=value" entries), and waits for it.
+/// `extraEnv` ("NAME=value" entries), and waits for it. Writes nothing in
+/// `directory` itself: the output is caught in a folder of its own (tests/scratch.h).
 Result Run(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
            const std::string& directory);
 

@@ -18,6 +18,7 @@
 
 #include "gtest/gtest.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 #include "tests/windows_imports.h"
 #include "tools/exe_runner/pe_file.h"
 
@@ -41,7 +42,7 @@ const std::regex kRuntimeSymbol(
   ASSERT_NE(symbols.find("RunProgram"), std::string::npos) << "no symbol table to check";
   std::smatch match;
   EXPECT_FALSE(std::regex_search(symbols, match, kRuntimeSymbol)) << match.str();
-  const std::string copy = ::testing::TempDir() + "wavrix_stripped";
+  const std::string copy = scratch::Folder() + "/wavrix_stripped";
   ASSERT_EQ(std::system((tools + "strip -o " + copy + " " + image).c_str()), 0);
   struct stat info {};
   ASSERT_EQ(stat(copy.c_str(), &info), 0);
@@ -297,7 +298,7 @@ TEST_F(WindowsProgramFileTest, CarriesAManifestWindowsXpAndLaterTake) {
   const auto resources = Resources(testproc::ReadFile(kExe));
   ASSERT_EQ(resources.count({kRtManifest, 1}), 1u) << "no manifest as resource 1";
   const std::string manifest = resources.at({kRtManifest, 1});
-  const std::string file = ::testing::TempDir() + "wavrix.manifest";
+  const std::string file = scratch::Folder() + "/wavrix.manifest";
   testproc::WriteFile(file, manifest);
   ASSERT_EQ(std::system(("xmllint --noout " + file).c_str()), 0) << manifest;
 
