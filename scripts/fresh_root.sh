@@ -184,7 +184,7 @@ fi
 work_cache=$cache
 [ ! -d "$stage/cache" ] || work_cache=$stage/cache
 
-git clone --quiet --no-hardlinks --no-checkout "$top" "$stage/wavrix"
+git -c advice.defaultBranchName=false clone --quiet --no-hardlinks --no-checkout "$top" "$stage/wavrix"
 git -C "$stage/wavrix" checkout --quiet --detach "$commit"
 mkdir "$stage/.fresh-root" "$stage/out"
 # The command, in a process namespace of its own, so that nothing it started
@@ -221,6 +221,13 @@ log=$stage/mmdebstrap.log
 status=0
 (
   cd "$stage"
+  # mmdebstrap hands apt a descriptor by number, which fails when it starts
+  # with more than the three open: this script's lock, or what an outer root
+  # left its command.
+  self=$BASHPID
+  for fd in $(ls "/proc/$self/fd" 2>/dev/null); do
+    [ "$fd" -le 2 ] || exec {fd}>&-
+  done
   exec "${wrap[@]}" mmdebstrap --mode="$mode" --variant=minbase --include=git \
     --skip=essential/unlink \
     --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \

@@ -24,8 +24,9 @@ cp "$work/etc/subuid" "$work/etc/subgid"
 # mirror in the sources. unshare: refuses a user namespace when $NO_USERNS is
 # set, else runs what follows its options. usermod: adds the ranges to the
 # case's files. mmdebstrap: fails as without a network when $NO_NETWORK is
-# set; else it runs no hook but the downloads, giving the command's exit code
-# $COMMAND_STATUS and a file it brings back, and writes a line as the command.
+# set, or as the real one when started with a stray descriptor; else it runs
+# no hook but the downloads, giving the command's exit code $COMMAND_STATUS
+# and a file it brings back, and writes a line as the command.
 cat >"$work/bin/id" <<'EOF'
 #!/usr/bin/env bash
 case $1 in
@@ -61,6 +62,15 @@ EOF
 cat >"$work/bin/mmdebstrap" <<'EOF'
 #!/usr/bin/env bash
 echo "mmdebstrap $*" >>"$CALLS"
+# As the real one, which hands apt a descriptor by number: started with one
+# open past the three (but bash's own, 255), it fails.
+for fd in /proc/$$/fd/*; do
+  fd=${fd##*/}
+  if [ "$fd" -gt 2 ] && [ "$fd" -ne 255 ] && [ -e "/proc/$$/fd/$fd" ]; then
+    echo "E: Sub-process cat >&$fd returned an error code (2)"
+    exit 1
+  fi
+done
 if [ -n "${NO_NETWORK:-}" ]; then
   echo "E: apt-get update failed: http://mirror.test/debian/ unreachable"
   exit 25
@@ -138,6 +148,12 @@ case $case_name in
     exits 77
     expect "fresh_root: skipped, no fresh root of Debian 13 (trixie): mmdebstrap failed:" \
       "E: apt-get update failed: http://mirror.test/debian/ unreachable"
+    ;;
+  ADescriptorTheCallerLeftOpenDoesNotReachMmdebstrap)
+    # As a fresh root's command, started by mmdebstrap, has.
+    run "${fresh_root[@]}" 13 true 7</dev/null
+    exits 0
+    expect "the command's output"
     ;;
   ACommandsOwnSkipIsAFailure)
     run COMMAND_STATUS=77 "${fresh_root[@]}" trixie false
