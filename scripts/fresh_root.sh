@@ -163,12 +163,13 @@ finish() {
 trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+# Mounts made in a mount namespace stay private to it; where the root folder
+# is no mount point, as in a chroot, they can only be left unchanged.
+propagation='p=private; unshare --mount --propagation private true 2>/dev/null || p=unchanged'
 wrap=()
 if [ "$mode" = root ]; then
-  # Private, but where the root folder is no mount point, as in a chroot.
-  propagation=private
-  unshare --mount --propagation private true 2>/dev/null || propagation=unchanged
-  wrap=(unshare --mount --propagation "$propagation")
+  eval "$propagation"
+  wrap=(unshare --mount --propagation "$p")
 elif [ "$uid" -eq 0 ]; then
   read -r uid_from uid_count <<<"$(first_range "$etc/subuid")"
   read -r gid_from gid_count <<<"$(first_range "$etc/subgid")"
@@ -184,7 +185,7 @@ fi
 work_cache=$cache
 [ ! -d "$stage/cache" ] || work_cache=$stage/cache
 
-git -c advice.defaultBranchName=false clone --quiet --no-hardlinks --no-checkout "$top" "$stage/wavrix"
+git -c init.defaultBranch=main clone --quiet --no-hardlinks --no-checkout "$top" "$stage/wavrix"
 git -C "$stage/wavrix" checkout --quiet --detach "$commit"
 mkdir "$stage/.fresh-root" "$stage/out"
 # The command, in a process namespace of its own, so that nothing it started
@@ -210,7 +211,8 @@ cat "$stage/stdout" &
 readers=($!)
 cat "$stage/stderr" >&2 &
 readers+=($!)
-run_command='unshare --pid --fork --mount-proc="$1/proc" chroot "$1" /usr/bin/env -i HOME=/root'
+run_command="$propagation;"
+run_command+=' unshare --pid --fork --propagation $p --mount-proc="$1/proc" chroot "$1" /usr/bin/env -i HOME=/root'
 run_command+=" LANG=C.UTF-8 TERM=$(printf %q "${TERM:-dumb}")"
 run_command+=' PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin'
 run_command+=" bash /root/.fresh-root/command </dev/null >$(printf %q "$stage/stdout") 2>$(printf %q "$stage/stderr")"
