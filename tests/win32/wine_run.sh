@@ -5,8 +5,9 @@
 set -euo pipefail
 export WINEPREFIX=$(realpath -m "$1")
 shift
-# No .NET or browser engine: their installers would ask for a display.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or browser engine: their installers would ask for a display. No
+# menu builder: it would write menus and file types into the user's home.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 # Wine keeps its server's socket and lock under TMPDIR and leaves the lock
