@@ -13,7 +13,9 @@
 # back, after it, to DIR/PATH; DIR is build/fresh-root/CODENAME unless given.
 #
 # The root is made from the Debian mirror this machine's apt already uses,
-# with git installed, as it is on a machine where the repository was cloned.
+# with git installed, as it is on a machine where the repository was cloned,
+# and apt installing recommended packages, as Debian ships it (mmdebstrap
+# would leave them out).
 # It lives in a user namespace whose root is this user's subordinate ids
 # (/etc/subuid, /etc/subgid), whoever starts it, root included: what the
 # machine's own users own, its device files too, is out of its reach. Its
@@ -231,6 +233,7 @@ status=0
     [ "$fd" -le 2 ] || exec {fd}>&-
   done
   exec "${wrap[@]}" mmdebstrap --mode="$mode" --variant=minbase --include=git \
+    --aptopt='Apt::Install-Recommends "true"' \
     --skip=essential/unlink \
     --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \
     --setup-hook="sync-in $work_cache /var/cache/apt/archives" \

@@ -26,7 +26,8 @@
 set -euo pipefail
 
 what=${1:-all}
-needed=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev
+# make for a plain CMake build, which apt brings only with recommended packages.
+needed=(cmake make ninja-build g++ libgtest-dev libgmock-dev googletest binutils libbenchmark-dev
         zlib1g-dev)
 optional=()
 case "$what" in
