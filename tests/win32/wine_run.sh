@@ -10,11 +10,9 @@ shift
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
-# Wine keeps its server's socket and lock under TMPDIR and leaves the lock
-# behind when the server ends: they stay beside the prefix, as it does, out
-# of the tests' temporary folder.
-export TMPDIR=$WINEPREFIX.tmp
-mkdir -p "$TMPDIR"
+# Wine 10 cannot start with TMPDIR set (as CTest sets it for the tests): its
+# server's socket and lock go in /tmp, and wine_end.sh removes them.
+unset TMPDIR
 if [ ! -f "$WINEPREFIX/.wavrix-ready-4" ]; then
   mkdir -p "$WINEPREFIX"
   (
