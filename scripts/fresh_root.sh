@@ -213,8 +213,12 @@ cat "$stage/stdout" &
 readers=($!)
 cat "$stage/stderr" >&2 &
 readers+=($!)
+# It gets a /dev/shm of its own: the one mmdebstrap binds in is the machine's.
+inside='mkdir -p "$0/dev/shm" && mount -t tmpfs -o mode=1777 tmpfs "$0/dev/shm" && exec chroot "$0" "$@"'
 run_command="$propagation;"
-run_command+=' unshare --pid --fork --propagation $p --mount-proc="$1/proc" chroot "$1" /usr/bin/env -i HOME=/root'
+run_command+=' unshare --pid --fork --propagation $p --mount-proc="$1/proc"'
+run_command+=" sh -c $(printf %q "$inside")"
+run_command+=' "$1" /usr/bin/env -i HOME=/root'
 run_command+=" LANG=C.UTF-8 TERM=$(printf %q "${TERM:-dumb}")"
 run_command+=' PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin'
 run_command+=" bash /root/.fresh-root/command </dev/null >$(printf %q "$stage/stdout") 2>$(printf %q "$stage/stderr")"
