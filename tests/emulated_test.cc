@@ -17,6 +17,7 @@
 #include "gtest/gtest.h"
 #include "tests/end_to_end_cases.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 #include "tools/exe_runner/exit_codes.h"
 
 namespace {
@@ -92,7 +93,7 @@ std::string Unescape(const std::string& quoted) {
 traffic::Seen RunEmulated(const e2e::Case& c, const std::string& cpu, Load load,
                           Convention convention = Convention::kStdcall,
                           const e2e::Driver& driver = e2e::kBareDriver) {
-  const std::string dir = e2e::MakeTempDir();
+  const std::string dir = scratch::Folder();
   std::vector<std::string> env = e2e::CardEnv(c, driver);
   env.push_back("WAVRIX_SIM_TRACE=trace.txt");
   const testproc::Result result = RunOn(cpu, kExe, c.commandLine, env, dir, load, convention);
@@ -137,7 +138,7 @@ struct X87Probe {
 
 X87Probe ProbeX87() {
   const testproc::Result probe = testproc::Run(
-      {"qemu-i386", "-cpu", "486", WAVRIX_RUNNER, "--probe-x87"}, {}, e2e::MakeTempDir());
+      {"qemu-i386", "-cpu", "486", WAVRIX_RUNNER, "--probe-x87"}, {}, scratch::Folder());
   std::smatch match;
   if (probe.exitCode != 0 ||
       !std::regex_search(probe.err, match,
@@ -257,7 +258,7 @@ TEST_F(HarnessEmulatorTest, AnInstructionTheProcessorLacksStopsTheProgram) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.cpu);
-    const testproc::Result run = RunOn(row.cpu, probe, "cmov_probe.exe", {}, e2e::MakeTempDir());
+    const testproc::Result run = RunOn(row.cpu, probe, "cmov_probe.exe", {}, scratch::Folder());
     EXPECT_EQ(run.exitCode, row.exitCode);
     EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
   }
@@ -273,7 +274,7 @@ TEST_F(HarnessEmulatorTest, TheRunnerRefusesAnyOtherImport) {
   for (size_t at = image.find(name); at != std::string::npos; at = image.find(name, at + 1)) {
     image[at + name.size() - 2] = 'W';
   }
-  const std::string dir = e2e::MakeTempDir();
+  const std::string dir = scratch::Folder();
   testproc::WriteFile(dir + "/other.exe", image);
   const testproc::Result run = RunOn("486", dir + "/other.exe", "other.exe 98.5", {}, dir);
   EXPECT_EQ(run.exitCode, exe_runner::ImportRefused);

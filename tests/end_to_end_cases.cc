@@ -13,7 +13,6 @@
 #include "app/messages.h"
 #include "gtest/gtest.h"
 #include "tests/process.h"
-#include "tests/scratch.h"
 
 namespace e2e {
 namespace {
@@ -329,10 +328,6 @@ Seen SeenOf(const testproc::Result& result) {
   seen.out = result.out;
   seen.raw = result.err;
   return seen;
-}
-
-std::string MakeTempDir() {
-  return scratch::Folder();
 }
 
 const std::vector<Driver>& Drivers() {

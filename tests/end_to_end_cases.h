@@ -74,10 +74,6 @@ const std::vector<Driver>& Drivers();
 /// messages, bus calls and waits are each run's own to read.
 Seen SeenOf(const testproc::Result& result);
 
-/// A new directory of its own for one run, removed when the test ends
-/// (tests/scratch.h).
-std::string MakeTempDir();
-
 /// The simulated card's settings for the case under `driver`, as environment
 /// entries.
 std::vector<std::string> CardEnv(const Case& c, const Driver& driver = kBareDriver);

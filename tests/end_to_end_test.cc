@@ -19,17 +19,17 @@
 #include "gtest/gtest.h"
 #include "tests/end_to_end_cases.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 #include "tests/traffic.h"
 
 namespace {
 
-using e2e::MakeTempDir;
 using traffic::TracedCalls;
 
 // The Linux program: argv[1] as given; each message is a line
 // "CAPTION: TEXT" on standard error.
 traffic::Seen RunNative(const e2e::Case& c, const e2e::Driver& driver = e2e::kBareDriver) {
-  const std::string dir = MakeTempDir();
+  const std::string dir = scratch::Folder();
   std::vector<std::string> argv = {WAVRIX_EXE};
   if (c.argument) {
     argv.push_back(*c.argument);
@@ -135,7 +135,7 @@ TEST(EndToEndTest, LinuxProgramReallyWaits) {
   };
   for (const TimedCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string dir = MakeTempDir();
+    const std::string dir = scratch::Folder();
     testproc::Run({WAVRIX_EXE, c.argument},
                   {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt", "WAVRIX_SIM_TIME=1",
                    std::string("WAVRIX_SIM_STATUS=") + c.status},
@@ -152,7 +152,7 @@ TEST(EndToEndTest, LinuxProgramReallyWaits) {
 }
 
 TEST(HarnessSimulatedCardTest, TraceDecodesWhatTheTunerWasTold) {
-  const std::string dir = MakeTempDir();
+  const std::string dir = scratch::Folder();
   testproc::Run({WAVRIX_EXE, "98.5"}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"}, dir);
   const std::string trace = testproc::ReadFile(dir + "/trace.txt");
   for (const char* meaning : {"port byte A5", "GPIO outputs 8-11 enabled", "data bits 9..11 = 2"}) {
@@ -177,7 +177,7 @@ TEST(HarnessSimulatedCardTest, TraceNamesTheFrequencyReallyTuned) {
   };
   for (const auto& [argument, meaning] : rows) {
     SCOPED_TRACE(argument);
-    const std::string dir = MakeTempDir();
+    const std::string dir = scratch::Folder();
     testproc::Run({WAVRIX_EXE, argument}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt"}, dir);
     const std::string trace = testproc::ReadFile(dir + "/trace.txt");
     EXPECT_NE(trace.find(std::string(meaning) + " (oscillator "), std::string::npos) << trace;
@@ -218,7 +218,7 @@ TEST(HarnessSimulatedCardTest, TakesItsSettingsToTheLetter) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.setting);
-    const std::string dir = MakeTempDir();
+    const std::string dir = scratch::Folder();
     const testproc::Result run = testproc::Run(
         {WAVRIX_EXE, "98.5"}, {"WAVRIX_SIM_TRACE=" + dir + "/trace.txt", row.setting}, dir);
     const std::string said = testproc::ReadFile(dir + "/trace.txt") + run.err;
@@ -229,7 +229,7 @@ TEST(HarnessSimulatedCardTest, TakesItsSettingsToTheLetter) {
 // The program is bound to the card library beside it by the nine names
 // alone: any library that has them stands in, here a bare one in C.
 TEST(EndToEndTest, RunsAgainstAnyLibraryWithTheNineOperations) {
-  const std::string dir = MakeTempDir();
+  const std::string dir = scratch::Folder();
   testproc::WriteFile(dir + "/wavrix", testproc::ReadFile(WAVRIX_EXE));
   testproc::WriteFile(dir + "/libbtvid_32.so",
                       testproc::ReadFile(std::string(WAVRIX_STAND_IN_DIR) + "/libbtvid_32.so"));

@@ -21,6 +21,7 @@
 #include "tests/end_to_end_cases.h"
 #include "tests/plain_text.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 #include "tests/windows_imports.h"
 
 namespace {
@@ -178,7 +179,7 @@ struct ProgramRun {
 };
 
 ProgramRun RunLinuxProgram(const std::vector<std::string>& arguments) {
-  const std::string directory = e2e::MakeTempDir();
+  const std::string directory = scratch::Folder();
   const std::string trace = directory + "/trace";
   std::vector<std::string> argv = {WAVRIX_EXE};
   argv.insert(argv.end(), arguments.begin(), arguments.end());

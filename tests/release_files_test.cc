@@ -14,6 +14,7 @@
 #include "tests/end_to_end_cases.h"
 #include "tests/plain_text.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 #include "tools/exe_runner/pe_file.h"
 
 namespace {
@@ -32,17 +33,17 @@ testproc::Result SourceCommit(const std::string& directory,
     argv.push_back("WAVRIX_SOURCE_COMMIT=" + *handed);
   }
   argv.insert(argv.end(), {"bash", kSource + "/scripts/source_commit.sh", directory});
-  return testproc::Run(argv, {}, e2e::MakeTempDir());
+  return testproc::Run(argv, {}, scratch::Folder());
 }
 
 // The date file the Windows build writes for the source at `directory`,
 // with SOURCE_DATE_EPOCH unset (cmake/source_date_epoch.cmake).
 std::string SourceDateFile(const std::string& directory) {
-  const std::string file = e2e::MakeTempDir() + "/date";
+  const std::string file = scratch::Folder() + "/date";
   const testproc::Result written =
       testproc::Run({"env", "-u", "SOURCE_DATE_EPOCH", "cmake", "-DSOURCE_DIR=" + directory,
                      "-DOUTPUT=" + file, "-P", kSource + "/cmake/source_date_epoch.cmake"},
-                    {}, e2e::MakeTempDir());
+                    {}, scratch::Folder());
   EXPECT_EQ(written.exitCode, 0) << written.err;
   return testproc::ReadFile(file);
 }
@@ -53,7 +54,7 @@ std::string SourceDateFile(const std::string& directory) {
 // stops the packing. The release's date is the time of a checkout's own
 // commit, and unknown in a copy, even inside another repository.
 TEST(HarnessSourceCommitTest, NamesACommitOnlyWhenItIsSure) {
-  const std::string top = e2e::MakeTempDir();
+  const std::string top = scratch::Folder();
   const std::string repo = top + "/repo";
   const std::string git = "git -C '" + repo + "' -c user.name=W -c user.email=w@example.org ";
   // The source, committed whole, with a copy of it in a folder of its own
@@ -152,7 +153,7 @@ TEST_F(ReleaseArchiveTest, HoldsTheProgramAndReadmeTxtBesideItsBuildRecordAndChe
   EXPECT_EQ(testproc::Capture("cd '" + kWin32Dir + "' && sha256sum -c SHA256SUMS"),
             zip + ": OK\n" + record + ": OK\n");
 
-  const std::string unpacked = e2e::MakeTempDir();
+  const std::string unpacked = scratch::Folder();
   ASSERT_EQ(std::system(("unzip -q '" + kWin32Dir + "/" + zip + "' -d '" + unpacked + "'").c_str()),
             0);
   // README.TXT is the one kept in the source, with CRLF line ends.

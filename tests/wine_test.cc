@@ -15,6 +15,7 @@
 #include "gtest/gtest.h"
 #include "tests/end_to_end_cases.h"
 #include "tests/process.h"
+#include "tests/scratch.h"
 #include "tools/exe_runner/exit_codes.h"
 
 namespace {
@@ -30,7 +31,7 @@ std::string Kernel32BitTrouble() {
   if (imitated != nullptr && std::string(imitated) == "1") {
     return "this machine's kernel runs no 32-bit programs (WAVRIX_TEST_NO_32BIT=1)";
   }
-  const testproc::Result probe = testproc::Run({WAVRIX_RUNNER}, {}, e2e::MakeTempDir());
+  const testproc::Result probe = testproc::Run({WAVRIX_RUNNER}, {}, scratch::Folder());
   if (probe.exitCode != exe_runner::UsageError) {
     return "this machine's kernel runs no 32-bit programs";
   }
@@ -107,7 +108,7 @@ struct Setting {
 // tests' Wine prefix presents with that version (its AppDefaults); for the
 // cdecl driver, as a copy beside that DLL.
 traffic::Seen RunWine(const e2e::Case& c, const Setting& setting = {}) {
-  const std::string dir = e2e::MakeTempDir();
+  const std::string dir = scratch::Folder();
   std::string exe = kBin + "/wavrix.exe";
   if (setting.windows == Presented::kWindows98 || setting.convention == Convention::kCdecl) {
     exe = dir + (setting.windows == Presented::kWindows98 ? "/wavrix98.exe" : "/wavrix.exe");
@@ -242,7 +243,7 @@ TEST_F(WineTest, WindowsUnitTests) {
     GTEST_SKIP() << "the Windows unit tests were not built (no GoogleTest sources for them)";
   }
   const testproc::Result run =
-      testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, tests}, {}, e2e::MakeTempDir());
+      testproc::Run({"bash", WAVRIX_WINE_RUN, WAVRIX_WINE_PREFIX, tests}, {}, scratch::Folder());
   EXPECT_EQ(run.exitCode, 0) << run.out.substr(run.out.size() > 4000 ? run.out.size() - 4000 : 0);
   EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\[  PASSED  \] [1-9][0-9]* tests?\.)")))
       << run.out.substr(run.out.size() > 4000 ? run.out.size() - 4000 : 0);
